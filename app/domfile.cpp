@@ -1,0 +1,47 @@
+// SelectServer over the table file.
+#include <windows.h>
+
+#include "../classes/sysutils.h"
+#include "domtable.h"
+
+namespace rozoru {
+
+namespace {
+
+class TableFile : public ByteSource {
+public:
+    explicit TableFile(const std::string& path)
+    {
+        handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (handle_ == INVALID_HANDLE_VALUE)
+            throw zt::EInOutError(static_cast<int>(GetLastError()));
+    }
+    // Closes on every path, also while a read error is on its way out.
+    ~TableFile() override { CloseHandle(handle_); }
+    TableFile(const TableFile&) = delete;
+    TableFile& operator=(const TableFile&) = delete;
+
+    std::size_t Read(char* buffer, std::size_t size) override
+    {
+        DWORD got = 0;
+        if (!ReadFile(handle_, buffer, static_cast<DWORD>(size), &got, nullptr))
+            throw zt::EInOutError(static_cast<int>(GetLastError()));
+        return got;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+} // namespace
+
+ServerSelection SelectServer(const std::string& hostText, const std::string& tablePath)
+{
+    ServerSelection selection = PrepareSelection(hostText);
+    TableFile table(tablePath);
+    ScanTable(table, selection);
+    return selection;
+}
+
+} // namespace rozoru

@@ -1,0 +1,83 @@
+// Saving streams and lists to files, with the platform's own error codes.
+#include <windows.h>
+
+#include "streams.h"
+#include "sysutils.h"
+
+namespace zt {
+
+namespace {
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    HANDLE Get() const { return handle_; }
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    // Closes now; returns false when the close failed.
+    bool Close()
+    {
+        HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return CloseHandle(handle) != FALSE;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+HANDLE CreateForWriting(const std::string& fileName)
+{
+    return CreateFileA(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Writes all bytes; returns 0 or the system's error code.
+DWORD WriteAll(HANDLE file, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        DWORD chunk = size > 0x100000 ? 0x100000 : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(file, data, chunk, &written, nullptr))
+            return GetLastError();
+        if (written == 0)
+            return ERROR_WRITE_FAULT;
+        data += written;
+        size -= written;
+    }
+    return 0;
+}
+
+} // namespace
+
+void MemoryStream::SaveToFile(const std::string& fileName) const
+{
+    FileHandle file(CreateForWriting(fileName));
+    if (!file.Valid())
+        throw EFCreateError(fileName);
+    if (WriteAll(file.Get(), data_, size_) != 0)
+        throw EWriteError();
+    if (!file.Close())
+        throw EWriteError();
+}
+
+void StringList::SaveToFile(const std::string& fileName) const
+{
+    FileHandle file(CreateForWriting(fileName));
+    if (!file.Valid())
+        throw EInOutError(static_cast<int>(GetLastError()));
+    std::string text = Text();
+    if (DWORD error = WriteAll(file.Get(), text.data(), text.size()))
+        throw EInOutError(static_cast<int>(error));
+    if (!FlushFileBuffers(file.Get()) || !file.Close())
+        throw EInOutError(static_cast<int>(GetLastError()));
+}
+
+} // namespace zt
