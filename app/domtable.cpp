@@ -1,6 +1,12 @@
 #include "domtable.h"
 
+#include <cstdint>
 #include <cstring>
+#include <string_view>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <emmintrin.h>
+#endif
 
 #include "../classes/sysutils.h"
 
@@ -12,9 +18,68 @@ const char kCR = 0x0D;
 const char kLF = 0x0A;
 const char kEndOfData = 0x1A; // Ctrl-Z
 
+// Equal after lower-casing the table's side (A-Z only); `wanted` is lower-case already.
+bool EqualsLowered(const char* field, std::size_t length, const std::string& wanted)
+{
+    if (length != wanted.size())
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        char c = field[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != wanted[i])
+            return false;
+    }
+    return true;
+}
+
+// Where the line ends of a 16-byte block lie: bit i is set when byte i is a CR or a
+// Ctrl-Z. The table is scanned whole at every lookup, so this is the lookup's cost.
+using BlockMaskFunction = std::uint32_t (*)(const char* block);
+
+std::uint32_t BlockMaskPortable(const char* block)
+{
+    std::uint32_t mask = 0;
+    for (int part = 0; part < 4; ++part) {
+        std::uint32_t word;
+        std::memcpy(&word, block + 4 * part, 4);
+        for (std::uint32_t key : {0x0D0D0D0Du, 0x1A1A1A1Au}) {
+            std::uint32_t x = word ^ key;
+            // The high bit of each byte of `zero` is set exactly where x has a zero byte.
+            std::uint32_t zero = ~(((x & 0x7F7F7F7Fu) + 0x7F7F7F7Fu) | x) & 0x80808080u;
+            for (int byte = 0; byte < 4; ++byte)
+                if (zero & (0x80u << (8 * byte)))
+                    mask |= 1u << (4 * part + byte);
+        }
+    }
+    return mask;
+}
+
+#if defined(__i386__) || defined(__x86_64__)
+__attribute__((target("sse2"))) std::uint32_t BlockMaskSse2(const char* block)
+{
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(kCR)),
+                                _mm_cmpeq_epi8(bytes, _mm_set1_epi8(kEndOfData)));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(ends));
+}
+#endif
+
+BlockMaskFunction ChooseBlockMask()
+{
+#if defined(__i386__) || defined(__x86_64__)
+    if (__builtin_cpu_supports("sse2"))
+        return BlockMaskSse2;
+#endif
+    return BlockMaskPortable;
+}
+
+const BlockMaskFunction blockMask = ChooseBlockMask();
+
 // Buffered line reader with the table's line rules: CR ends a line, an LF right
 // behind it belongs to that line end, a lone LF is data, Ctrl-Z ends the data, and
-// reading past the end gives empty lines.
+// reading past the end gives empty lines. A line that lies within the buffer is
+// handed out in place; only one that crosses a refill is copied.
 class LineReader {
 public:
     explicit LineReader(ByteSource& source) : source_(source) {}
@@ -25,50 +90,163 @@ public:
         return !Fill() || buffer_[pos_] == kEndOfData;
     }
 
-    void ReadLine(std::string& line)
+    // The next line, valid until the next call.
+    __attribute__((always_inline)) std::string_view NextLine()
     {
-        line.clear();
-        while (Fill()) {
-            const char* start = buffer_ + pos_;
-            std::size_t available = length_ - pos_;
-            std::size_t run = 0;
-            while (run < available && start[run] != kCR && start[run] != kEndOfData)
-                ++run;
-            line.append(start, run);
-            pos_ += run;
-            if (run == available)
-                continue;
-            if (start[run] == kEndOfData) {
-                ended_ = true;
-                return;
+        // Most lines lie in the buffer and end in a CR with a byte behind it: take
+        // those without any of the general checks.
+        std::size_t start = pos_;
+        if (!skipLF_ && start < length_) {
+            std::size_t stop = NextLineEnd(start);
+            if (stop + 1 < length_ && buffer_[stop] == kCR) {
+                pos_ = stop + 1 + (buffer_[stop + 1] == kLF ? 1 : 0);
+                return std::string_view(buffer_ + start, stop - start);
             }
-            ++pos_; // the CR
-            if (Fill() && buffer_[pos_] == kLF)
-                ++pos_;
-            return;
+        }
+        return NextLineSlow();
+    }
+
+    // Steps over `count` lines without looking at them: one pass over the line
+    // ends of the cached blocks, following a line into the next read.
+    void SkipLines(int count)
+    {
+        while (count > 0 && Fill()) {
+            std::size_t block = pos_ & ~static_cast<std::size_t>(15);
+            if (block != maskBlock_) {
+                mask_ = blockMask(buffer_ + block);
+                maskBlock_ = block;
+            }
+            std::uint32_t ends = mask_ & (~0u << (pos_ - block));
+            for (;;) {
+                while (ends == 0) {
+                    block += 16;
+                    if (block >= length_)
+                        break;
+                    mask_ = blockMask(buffer_ + block);
+                    maskBlock_ = block;
+                    ends = mask_;
+                }
+                std::size_t at = block + static_cast<std::size_t>(__builtin_ctz(ends | 0x10000u));
+                if (ends == 0 || at >= length_) {
+                    pos_ = length_; // the line goes on in the next read
+                    break;
+                }
+                if (buffer_[at] == kEndOfData) {
+                    pos_ = at;
+                    ended_ = true;
+                    return;
+                }
+                ends &= ends - 1;
+                pos_ = at + 1;
+                if (pos_ == length_) {
+                    skipLF_ = true;
+                    --count;
+                    break;
+                }
+                if (buffer_[pos_] == kLF)
+                    ++pos_;
+                if (--count == 0)
+                    return;
+            }
         }
     }
 
 private:
-    // Makes sure a byte is buffered; false at the end of the data.
-    bool Fill()
+    __attribute__((noinline)) std::string_view NextLineSlow()
     {
-        if (ended_)
-            return false;
-        if (pos_ < length_)
-            return true;
-        length_ = source_.Read(buffer_, sizeof buffer_);
-        pos_ = 0;
-        if (length_ == 0)
-            ended_ = true;
-        return !ended_;
+        if (!Fill())
+            return {};
+        std::size_t start = pos_;
+        std::size_t stop = NextLineEnd(start);
+        if (stop < length_) {
+            // The whole line is in the buffer.
+            Consume(stop);
+            return std::string_view(buffer_ + start, stop - start);
+        }
+        carry_.assign(buffer_ + start, stop - start);
+        pos_ = stop;
+        while (Fill()) {
+            start = pos_;
+            stop = NextLineEnd(start);
+            carry_.append(buffer_ + start, stop - start);
+            if (stop < length_) {
+                Consume(stop);
+                break;
+            }
+            pos_ = stop;
+        }
+        return carry_;
     }
 
+    // Steps over the line end at `stop`: a CR, with the LF behind it, or Ctrl-Z.
+    void Consume(std::size_t stop)
+    {
+        if (buffer_[stop] == kEndOfData) {
+            pos_ = stop;
+            ended_ = true;
+            return;
+        }
+        pos_ = stop + 1;
+        skipLF_ = true;
+    }
+
+    // Makes sure a byte is buffered; false at the end of the data. An LF that
+    // follows a CR is dropped here, also when the refill separated the two.
+    bool Fill()
+    {
+        for (;;) {
+            if (ended_)
+                return false;
+            if (pos_ >= length_) {
+                length_ = source_.Read(buffer_, kBufferSize);
+                pos_ = 0;
+                maskBlock_ = kNoBlock;
+                // Zeros behind the data let the last block be read whole.
+                std::memset(buffer_ + length_, 0, 16);
+                if (length_ == 0) {
+                    ended_ = true;
+                    return false;
+                }
+            }
+            if (!skipLF_)
+                return true;
+            skipLF_ = false;
+            if (buffer_[pos_] == kLF)
+                ++pos_;
+        }
+    }
+
+    // The first CR or Ctrl-Z at or after `from` in the buffer, or length_.
+    __attribute__((always_inline)) std::size_t NextLineEnd(std::size_t from)
+    {
+        while (from < length_) {
+            std::size_t block = from & ~static_cast<std::size_t>(15);
+            if (block != maskBlock_) {
+                mask_ = blockMask(buffer_ + block);
+                maskBlock_ = block;
+            }
+            std::uint32_t ahead = mask_ >> (from - block);
+            if (ahead != 0) {
+                std::size_t at = from + static_cast<std::size_t>(__builtin_ctz(ahead));
+                return at < length_ ? at : length_;
+            }
+            from = block + 16;
+        }
+        return length_;
+    }
+
+    static constexpr std::size_t kBufferSize = 65536;
+    static constexpr std::size_t kNoBlock = ~static_cast<std::size_t>(0);
+
     ByteSource& source_;
-    char buffer_[65536];
+    alignas(16) char buffer_[kBufferSize + 16];
     std::size_t pos_ = 0;
     std::size_t length_ = 0;
+    std::size_t maskBlock_ = kNoBlock;
+    std::uint32_t mask_ = 0;
     bool ended_ = false;
+    bool skipLF_ = false;
+    std::string carry_;
 };
 
 } // namespace
@@ -96,19 +274,20 @@ std::string BuildHeader(const std::string& area, const std::string& server)
 void ScanTable(ByteSource& table, ServerSelection& selection)
 {
     LineReader reader(table);
-    std::string domain, area, server;
     selection.Matched = false;
     while (!reader.AtEnd()) {
-        reader.ReadLine(domain);
-        reader.ReadLine(area);
-        reader.ReadLine(server);
-        if (domain.size() == selection.Domain.size()
-            && zt::LowerAscii(domain) == selection.Domain) {
-            selection.Matched = true;
-            selection.Header = BuildHeader(area, server);
-            selection.WhoisServer = server;
-            return;
+        std::string_view domain = reader.NextLine();
+        if (!EqualsLowered(domain.data(), domain.size(), selection.Domain)) {
+            // Only the matching record's other lines are ever kept.
+            reader.SkipLines(2);
+            continue;
         }
+        std::string area(reader.NextLine());
+        std::string server(reader.NextLine());
+        selection.Matched = true;
+        selection.Header = BuildHeader(area, server);
+        selection.WhoisServer = server;
+        return;
     }
     // No record matched: a named domain is asked of the root registry, which knows
     // every top-level domain; the last record's server belongs to some other
