@@ -62,7 +62,7 @@ void MemoryStream::SaveToFile(const std::string& fileName) const
     FileHandle file(CreateForWriting(fileName));
     if (!file.Valid())
         throw EFCreateError(fileName);
-    if (WriteAll(file.Get(), data_, size_) != 0)
+    if (WriteAll(file.Get(), block_.data, size_) != 0)
         throw EWriteError();
     if (!file.Close())
         throw EWriteError();

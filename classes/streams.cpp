@@ -1,28 +1,16 @@
 #include "streams.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
 namespace zt {
 
-MemoryStream::~MemoryStream() { std::free(data_); }
+MemoryStream::~MemoryStream() { FreeBlock(block_); }
 
 void MemoryStream::Reserve(std::size_t needed)
 {
-    if (needed <= capacity_)
-        return;
-    // Grow by half again, in 8 KiB steps: large answers arrive 8 KiB at a time and
-    // a doubling buffer would hold up to twice the answer.
-    std::size_t capacity = capacity_ + capacity_ / 2;
-    if (capacity < needed)
-        capacity = needed;
-    capacity = (capacity + 0x1FFF) & ~static_cast<std::size_t>(0x1FFF);
-    void* grown = std::realloc(data_, capacity);
-    if (grown == nullptr)
-        throw std::bad_alloc();
-    data_ = static_cast<char*>(grown);
-    capacity_ = capacity;
+    if (needed > block_.capacity)
+        GrowBlock(block_, size_, needed);
 }
 
 std::size_t MemoryStream::Write(const void* buffer, std::size_t count)
@@ -30,10 +18,12 @@ std::size_t MemoryStream::Write(const void* buffer, std::size_t count)
     if (count == 0)
         return 0;
     std::size_t end = position_ + count;
+    if (end < position_)
+        throw std::bad_alloc();
     Reserve(end);
     if (position_ > size_)
-        std::memset(data_ + size_, 0, position_ - size_);
-    std::memcpy(data_ + position_, buffer, count);
+        std::memset(block_.data + size_, 0, position_ - size_);
+    std::memcpy(block_.data + position_, buffer, count);
     position_ = end;
     if (end > size_)
         size_ = end;
@@ -47,7 +37,7 @@ std::size_t MemoryStream::Read(void* buffer, std::size_t count)
     std::size_t available = size_ - position_;
     if (count > available)
         count = available;
-    std::memcpy(buffer, data_ + position_, count);
+    std::memcpy(buffer, block_.data + position_, count);
     position_ += count;
     return count;
 }
@@ -56,7 +46,7 @@ void MemoryStream::SetSize(std::size_t size)
 {
     Reserve(size);
     if (size > size_)
-        std::memset(data_ + size_, 0, size - size_);
+        std::memset(block_.data + size_, 0, size - size_);
     size_ = size;
     if (position_ > size_)
         position_ = size_;
@@ -64,9 +54,8 @@ void MemoryStream::SetSize(std::size_t size)
 
 void MemoryStream::Clear() noexcept
 {
-    std::free(data_);
-    data_ = nullptr;
-    size_ = capacity_ = position_ = 0;
+    FreeBlock(block_);
+    size_ = position_ = 0;
 }
 
 int StringList::IndexOf(const std::string& line) const

@@ -9,6 +9,20 @@
 
 namespace zt {
 
+// The memory behind a MemoryStream. How it grows is the platform's part
+// (memblock_*.cpp): plain realloc in the native build, reserved address space that is
+// committed as the stream grows on Windows, where moving large heap blocks is slow.
+struct MemoryBlock {
+    char* data = nullptr;
+    std::size_t capacity = 0; // usable bytes
+    std::size_t reserved = 0; // address space held, where the platform reserves
+};
+
+// Makes at least `needed` bytes usable, keeping the first `keep` bytes; the block may
+// move. Raises std::bad_alloc.
+void GrowBlock(MemoryBlock& block, std::size_t keep, std::size_t needed);
+void FreeBlock(MemoryBlock& block) noexcept;
+
 class MemoryStream {
 public:
     MemoryStream() = default;
@@ -19,7 +33,7 @@ public:
     std::size_t Size() const noexcept { return size_; }
     std::size_t Position() const noexcept { return position_; }
     void SetPosition(std::size_t position) noexcept { position_ = position; }
-    const char* Memory() const noexcept { return data_; }
+    const char* Memory() const noexcept { return block_.data; }
 
     // Writes at the current position, growing the stream as needed; returns count.
     std::size_t Write(const void* buffer, std::size_t count);
@@ -30,7 +44,7 @@ public:
     // Releases the memory: size 0, position 0.
     void Clear() noexcept;
 
-    std::string ToString() const { return std::string(data_ ? data_ : "", size_); }
+    std::string ToString() const { return std::string(block_.data ? block_.data : "", size_); }
 
     // Creates or truncates the file and writes the whole content. Raises
     // EFCreateError when the file cannot be created, EWriteError when not every
@@ -40,9 +54,8 @@ public:
 private:
     void Reserve(std::size_t needed);
 
-    char* data_ = nullptr;
+    MemoryBlock block_;
     std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
     std::size_t position_ = 0;
 };
 
