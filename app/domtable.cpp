@@ -19,11 +19,13 @@ const char kLF = 0x0A;
 const char kEndOfData = 0x1A; // Ctrl-Z
 
 // Equal after lower-casing the table's side (A-Z only); `wanted` is lower-case already.
+// Compared from the end: names of the same length share their starts far more often
+// ("xn--...") than their ends.
 bool EqualsLowered(const char* field, std::size_t length, const std::string& wanted)
 {
     if (length != wanted.size())
         return false;
-    for (std::size_t i = 0; i < length; ++i) {
+    for (std::size_t i = length; i-- > 0;) {
         char c = field[i];
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
@@ -104,6 +106,62 @@ public:
             }
         }
         return NextLineSlow();
+    }
+
+    // Reads records until one whose domain line equals `wanted` after lower-casing,
+    // and leaves the reader behind that line; false at the end of the data. Whole
+    // records that lie in the buffer are taken in one pass over their line ends; a
+    // record that reaches the end of the buffer, or holds a Ctrl-Z, goes the general
+    // way, line by line.
+    bool FindRecord(const std::string& wanted)
+    {
+        const std::size_t wantedLength = wanted.size();
+        for (;;) {
+            if (AtEnd())
+                return false;
+            std::size_t lineStart = pos_;
+            std::size_t block = lineStart & ~static_cast<std::size_t>(15);
+            std::uint32_t ends = blockMask(buffer_ + block) & (~0u << (lineStart - block));
+            int line = 0; // 0 domain, 1 area, 2 server
+            for (;;) {
+                while (ends == 0) {
+                    block += 16;
+                    if (block >= length_)
+                        break;
+                    ends = blockMask(buffer_ + block);
+                }
+                if (ends == 0)
+                    break;
+                std::size_t at = block + static_cast<std::size_t>(__builtin_ctz(ends));
+                if (at + 1 >= length_ || buffer_[at] == kEndOfData)
+                    break;
+                ends &= ends - 1;
+                std::size_t next = at + 1 + (buffer_[at + 1] == kLF ? 1 : 0);
+                if (line == 0 && at - lineStart == wantedLength
+                    && EqualsLowered(buffer_ + lineStart, wantedLength, wanted)) {
+                    pos_ = next;
+                    skipLF_ = false;
+                    return true;
+                }
+                if (line == 2) {
+                    // The record is done; the next one starts behind it.
+                    pos_ = next;
+                    if (next >= length_ || buffer_[next] == kEndOfData)
+                        break;
+                    line = 0;
+                } else {
+                    ++line;
+                }
+                lineStart = next;
+            }
+            if (AtEnd())
+                return false;
+            // The record at pos_ crosses the end of the buffer or holds a Ctrl-Z.
+            std::string_view domain = NextLine();
+            if (EqualsLowered(domain.data(), domain.size(), wanted))
+                return true;
+            SkipLines(2);
+        }
     }
 
     // Steps over `count` lines without looking at them: one pass over the line
@@ -275,13 +333,7 @@ void ScanTable(ByteSource& table, ServerSelection& selection)
 {
     LineReader reader(table);
     selection.Matched = false;
-    while (!reader.AtEnd()) {
-        std::string_view domain = reader.NextLine();
-        if (!EqualsLowered(domain.data(), domain.size(), selection.Domain)) {
-            // Only the matching record's other lines are ever kept.
-            reader.SkipLines(2);
-            continue;
-        }
+    if (reader.FindRecord(selection.Domain)) {
         std::string area(reader.NextLine());
         std::string server(reader.NextLine());
         selection.Matched = true;
