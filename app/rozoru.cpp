@@ -1,43 +1,49 @@
-// The program rozoru: the application with its title and the main window.
+// The program rozoru: the application with its title, the main window, the message
+// loop. The Winsock binding's instance exists from the units' start-up code on and
+// is freed by their shut-down code, after the window and its components.
 #include <windows.h>
 
+#include <exception>
+#include <memory>
+#include <string>
+
 #include "../classes/application.h"
-#include "../classes/dispatch.h"
+#include "../classes/sysutils.h"
+#include "whois.h"
 
 namespace {
 
-const char kWindowClass[] = "RozoruMainWindow";
-
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+// Start-up has failed before the window could be shown: the box names the error's
+// class and message, and the program ends.
+int StartupFailure(const std::string& className, const std::string& message)
 {
-    return zt::Guarded<LRESULT>(0, [&]() -> LRESULT {
-        if (message == WM_DESTROY) {
-            zt::Application.Terminate();
-            return 0;
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
-    });
+    std::string text = "Exception " + className + ": " + zt::ErrorBoxText(message);
+    MessageBoxA(nullptr, text.c_str(), "Application Error",
+                MB_OK | MB_ICONSTOP | MB_TASKMODAL | MB_SETFOREGROUND);
+    return 1;
 }
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand)
 {
     zt::Application.SetTitle("Vantrel Tessaly Whois");
 
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kWindowClass;
-    RegisterClassA(&windowClass);
+    std::unique_ptr<rozoru::TForm1> form;
+    try {
+        form = std::make_unique<rozoru::TForm1>();
+    } catch (const zt::Exception& e) {
+        return StartupFailure(e.ClassName(), e.Message());
+    } catch (const std::exception& e) {
+        return StartupFailure("Exception", e.what());
+    }
 
-    HWND window = CreateWindowExA(0, kWindowClass, "Vantrel Tessaly \"Whois\"",
-                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 544, 392, nullptr, nullptr,
-                                  instance, nullptr);
-    ShowWindow(window, show);
+    rozoru::Form1 = form.get();
+    form->Show(showCommand);
     zt::Application.Run();
+
+    // The forms go first: the whois component pays back its Winsock start-ups.
+    rozoru::Form1 = nullptr;
+    form.reset();
     return 0;
 }

@@ -1,0 +1,132 @@
+// The main window: the host box, the Go button and the results box, the help, About
+// and link buttons, the logo, and the whois component that runs the lookups.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "../classes/component.h"
+
+namespace zt {
+class TztWhoIs;
+}
+
+namespace rozoru {
+
+// The program's directory with a trailing backslash; set when the window is first
+// shown, empty before.
+extern std::string AppDir;
+
+// The pages about the maker's other products.
+inline constexpr const char kEncryptionPage[] = "https://www.vantrel.example/encryption/";
+inline constexpr const char kAntiSpamPage[] = "https://www.vantrel.example/antispam/";
+
+// Where the answer of the last successful query is kept, in AppDir, and the file a
+// new answer is written to before it replaces the old one.
+inline constexpr const char kResultsFile[] = "Results.Log";
+inline constexpr const char kResultsTempFile[] = "Results.Log.tmp";
+
+// Ids of the controls (the order of creation is the tab order).
+enum : int {
+    idHost = 100,
+    idGo,
+    idResults,
+    idKoEncrypt,
+    idStaticText1,
+    idKoAntiSpam,
+    idStaticText2,
+    idAbout,
+    idHelp,
+    idLabel1,
+    idImage1,
+};
+
+class TForm1 : public zt::Component {
+public:
+    // Creates the window (hidden), its controls and ztWhoIs1, then applies
+    // ztWhoIs1's stored properties, which loads the Windows Sockets library. Raises
+    // what that raises; whatever was created is freed again.
+    TForm1();
+    ~TForm1() override;
+
+    HWND Handle() const noexcept { return handle_; }
+
+    // Shows the window; the first time, FormShow runs before the window is seen. An
+    // error of FormShow is reported once the window is visible.
+    void Show(int showCommand);
+
+    // True from the start of ztWhoIs1.Execute until it has returned or failed.
+    bool QueryRunning() const noexcept { return queryRunning_; }
+
+    // Handlers.
+    void FormShow();
+    void txtHostChange();
+    void btnGoClick();
+    void btnHelpClick();
+    void Button1Click();
+    void btnKoEncryptClick();
+    void btnKoAntiSpamClick();
+
+    // Enables Go exactly while the trimmed host text is non-empty and no query runs.
+    void UpdateGoButton();
+
+    // Controls.
+    HWND Label1 = nullptr;
+    HWND txtHost = nullptr;
+    HWND btnGo = nullptr;
+    HWND redResults = nullptr;
+    HWND btnKoEncrypt = nullptr;
+    HWND StaticText1 = nullptr;
+    HWND btnKoAntiSpam = nullptr;
+    HWND StaticText2 = nullptr;
+    HWND Button1 = nullptr;
+    HWND btnHelp = nullptr;
+    HWND Image1 = nullptr;
+
+    zt::TztWhoIs* ztWhoIs1 = nullptr;
+
+private:
+    class Resources;
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK ResultsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    void CreateWnd();
+    void CreateControls();
+    HWND CreateControl(const char* className, const char* text, DWORD style, DWORD exStyle,
+                       int left, int top, int width, int height, int id);
+    void SizeToText(HWND control);
+
+    LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    void Command(int id, int notification);
+    // A handler that may run while a query waits: its error is shown at once
+    // instead of ending the query.
+    template <class Handler>
+    void Beside(Handler handler);
+    void NextControl(WPARAM wParam, LPARAM lParam);
+    void DrawLogo(const DRAWITEMSTRUCT& item);
+    void FocusControl(HWND control);
+
+    // Runs ztWhoIs1.Execute with Go disabled; returns false when the window was
+    // asked to close meanwhile (the query's error, if any, is then dropped).
+    bool RunQuery();
+    // Writes the answer beside Results.Log and then puts it in its place.
+    void SaveAnswer();
+
+    void DestroyHandle() noexcept;
+
+    HWND handle_ = nullptr;
+    std::unique_ptr<Resources> resources_;
+    WNDPROC resultsDefault_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    bool shown_ = false;
+    bool queryRunning_ = false;
+    bool closeRequested_ = false;
+};
+
+// The main window, created at start-up.
+extern TForm1* Form1;
+
+} // namespace rozoru
