@@ -192,8 +192,8 @@ def globe_sample(nx, ny, grid_step, line_px, radius):
     grid = mix(colour, (215, 240, 250), 0.75)
     colour = mix(colour, grid, on_line)
     # A soft highlight.
-    spec = max(0.0, 1.0 - math.hypot(nx + 0.38, ny + 0.42) / 0.35)
-    return mix(colour, (235, 248, 255), 0.55 * spec * spec)
+    shine = max(0.0, 1.0 - math.hypot(nx + 0.38, ny + 0.42) / 0.35)
+    return mix(colour, (235, 248, 255), 0.55 * shine * shine)
 
 
 def draw_globe(canvas, cx, cy, radius, grid_step=30.0, line_px=0.9, outline=DEEP_BLUE, ss=4):
