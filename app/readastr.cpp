@@ -3,26 +3,11 @@
 #include <windows.h>
 
 #include "../classes/sysutils.h"
+#include "../classes/winfile.h"
 
 namespace rozoru {
 
 namespace {
-
-class ReadHandle {
-public:
-    explicit ReadHandle(HANDLE handle) : handle_(handle) {}
-    ~ReadHandle()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    ReadHandle(const ReadHandle&) = delete;
-    ReadHandle& operator=(const ReadHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 bool FileExists(const std::string& fileName)
 {
@@ -38,9 +23,9 @@ std::string ReadAsString(const std::string& fileName)
     if (!FileExists(fileName))
         return result;
 
-    ReadHandle file(CreateFileA(fileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    zt::FileHandle file(CreateFileA(fileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE)
+    if (!file.Valid())
         throw zt::EFOpenError(fileName);
 
     LARGE_INTEGER size;

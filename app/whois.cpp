@@ -9,6 +9,7 @@
 #include "../classes/application.h"
 #include "../classes/dispatch.h"
 #include "../classes/sysutils.h"
+#include "../classes/winfile.h"
 #include "../whois/ztwhois.h"
 #include "FmxUtils.h"
 #include "PathOfF.h"
@@ -66,20 +67,6 @@ HFONT CreateUiFont(int height, int weight)
     return CreateFontA(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                        DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
-}
-
-// Writes every byte; false when a write fails.
-bool WriteAll(HANDLE file, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        DWORD chunk = size > 0x100000 ? 0x100000 : static_cast<DWORD>(size);
-        DWORD written = 0;
-        if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0)
-            return false;
-        data += written;
-        size -= written;
-    }
-    return true;
 }
 
 bool IsPushButton(HWND control)
@@ -389,12 +376,13 @@ void TForm1::SaveAnswer()
     std::string target = AppDir + kResultsFile;
     std::string temporary = AppDir + kResultsTempFile;
 
-    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    zt::FileHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid())
         throw zt::EFCreateError(kResultsFile);
-    bool written = WriteAll(file, response.Memory(), response.Size()) && FlushFileBuffers(file);
-    bool closed = CloseHandle(file) != FALSE;
+    bool written = zt::WriteAll(file.Get(), response.Memory(), response.Size()) == 0
+                   && FlushFileBuffers(file.Get());
+    bool closed = file.Close();
     if (!written || !closed) {
         DeleteFileA(temporary.c_str());
         throw zt::EWriteError();

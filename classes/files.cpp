@@ -3,35 +3,11 @@
 
 #include "streams.h"
 #include "sysutils.h"
+#include "winfile.h"
 
 namespace zt {
 
 namespace {
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    // Closes now; returns false when the close failed.
-    bool Close()
-    {
-        HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(handle) != FALSE;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 HANDLE CreateForWriting(const std::string& fileName)
 {
@@ -39,8 +15,9 @@ HANDLE CreateForWriting(const std::string& fileName)
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Writes all bytes; returns 0 or the system's error code.
-DWORD WriteAll(HANDLE file, const char* data, std::size_t size)
+} // namespace
+
+DWORD WriteAll(HANDLE file, const char* data, std::size_t size) noexcept
 {
     while (size > 0) {
         DWORD chunk = size > 0x100000 ? 0x100000 : static_cast<DWORD>(size);
@@ -54,8 +31,6 @@ DWORD WriteAll(HANDLE file, const char* data, std::size_t size)
     }
     return 0;
 }
-
-} // namespace
 
 void MemoryStream::SaveToFile(const std::string& fileName) const
 {
