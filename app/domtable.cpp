@@ -35,14 +35,15 @@ bool EqualsLowered(const char* field, std::size_t length, const std::string& wan
     return true;
 }
 
-// Where the line ends of a 16-byte block lie: bit i is set when byte i is a CR or a
+// Where the line ends of a 32-byte block lie: bit i is set when byte i is a CR or a
 // Ctrl-Z. The table is scanned whole at every lookup, so this is the lookup's cost.
+constexpr std::size_t kBlock = 32;
 using BlockMaskFunction = std::uint32_t (*)(const char* block);
 
 std::uint32_t BlockMaskPortable(const char* block)
 {
     std::uint32_t mask = 0;
-    for (int part = 0; part < 4; ++part) {
+    for (int part = 0; part < 8; ++part) {
         std::uint32_t word;
         std::memcpy(&word, block + 4 * part, 4);
         for (std::uint32_t key : {0x0D0D0D0Du, 0x1A1A1A1Au}) {
@@ -60,10 +61,13 @@ std::uint32_t BlockMaskPortable(const char* block)
 #if defined(__i386__) || defined(__x86_64__)
 __attribute__((target("sse2"))) std::uint32_t BlockMaskSse2(const char* block)
 {
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
-    __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(kCR)),
-                                _mm_cmpeq_epi8(bytes, _mm_set1_epi8(kEndOfData)));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(ends));
+    const __m128i crs = _mm_set1_epi8(kCR), eofs = _mm_set1_epi8(kEndOfData);
+    __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16));
+    low = _mm_or_si128(_mm_cmpeq_epi8(low, crs), _mm_cmpeq_epi8(low, eofs));
+    high = _mm_or_si128(_mm_cmpeq_epi8(high, crs), _mm_cmpeq_epi8(high, eofs));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(low))
+           | static_cast<std::uint32_t>(_mm_movemask_epi8(high)) << 16;
 }
 #endif
 
@@ -120,12 +124,12 @@ public:
             if (AtEnd())
                 return false;
             std::size_t lineStart = pos_;
-            std::size_t block = lineStart & ~static_cast<std::size_t>(15);
+            std::size_t block = lineStart & ~(kBlock - 1);
             std::uint32_t ends = blockMask(buffer_ + block) & (~0u << (lineStart - block));
             int line = 0; // 0 domain, 1 area, 2 server
             for (;;) {
                 while (ends == 0) {
-                    block += 16;
+                    block += kBlock;
                     if (block >= length_)
                         break;
                     ends = blockMask(buffer_ + block);
@@ -169,7 +173,7 @@ public:
     void SkipLines(int count)
     {
         while (count > 0 && Fill()) {
-            std::size_t block = pos_ & ~static_cast<std::size_t>(15);
+            std::size_t block = pos_ & ~(kBlock - 1);
             if (block != maskBlock_) {
                 mask_ = blockMask(buffer_ + block);
                 maskBlock_ = block;
@@ -177,15 +181,16 @@ public:
             std::uint32_t ends = mask_ & (~0u << (pos_ - block));
             for (;;) {
                 while (ends == 0) {
-                    block += 16;
+                    block += kBlock;
                     if (block >= length_)
                         break;
                     mask_ = blockMask(buffer_ + block);
                     maskBlock_ = block;
                     ends = mask_;
                 }
-                std::size_t at = block + static_cast<std::size_t>(__builtin_ctz(ends | 0x10000u));
-                if (ends == 0 || at >= length_) {
+                std::size_t at =
+                    ends == 0 ? length_ : block + static_cast<std::size_t>(__builtin_ctz(ends));
+                if (at >= length_) {
                     pos_ = length_; // the line goes on in the next read
                     break;
                 }
@@ -260,7 +265,7 @@ private:
                 pos_ = 0;
                 maskBlock_ = kNoBlock;
                 // Zeros behind the data let the last block be read whole.
-                std::memset(buffer_ + length_, 0, 16);
+                std::memset(buffer_ + length_, 0, kBlock);
                 if (length_ == 0) {
                     ended_ = true;
                     return false;
@@ -278,7 +283,7 @@ private:
     __attribute__((always_inline)) std::size_t NextLineEnd(std::size_t from)
     {
         while (from < length_) {
-            std::size_t block = from & ~static_cast<std::size_t>(15);
+            std::size_t block = from & ~(kBlock - 1);
             if (block != maskBlock_) {
                 mask_ = blockMask(buffer_ + block);
                 maskBlock_ = block;
@@ -288,7 +293,7 @@ private:
                 std::size_t at = from + static_cast<std::size_t>(__builtin_ctz(ahead));
                 return at < length_ ? at : length_;
             }
-            from = block + 16;
+            from = block + kBlock;
         }
         return length_;
     }
@@ -297,7 +302,7 @@ private:
     static constexpr std::size_t kNoBlock = ~static_cast<std::size_t>(0);
 
     ByteSource& source_;
-    alignas(16) char buffer_[kBufferSize + 16];
+    alignas(16) char buffer_[kBufferSize + kBlock];
     std::size_t pos_ = 0;
     std::size_t length_ = 0;
     std::size_t maskBlock_ = kNoBlock;
