@@ -40,7 +40,9 @@ bool EqualsLowered(const char* field, std::size_t length, const std::string& wan
 constexpr std::size_t kBlock = 32;
 using BlockMaskFunction = std::uint32_t (*)(const char* block);
 
-std::uint32_t BlockMaskPortable(const char* block)
+} // namespace
+
+std::uint32_t LineEndMaskPortable(const char* block)
 {
     std::uint32_t mask = 0;
     for (int part = 0; part < 8; ++part) {
@@ -57,6 +59,8 @@ std::uint32_t BlockMaskPortable(const char* block)
     }
     return mask;
 }
+
+namespace {
 
 #if defined(__i386__) || defined(__x86_64__)
 __attribute__((target("sse2"))) std::uint32_t BlockMaskSse2(const char* block)
@@ -77,10 +81,16 @@ BlockMaskFunction ChooseBlockMask()
     if (__builtin_cpu_supports("sse2"))
         return BlockMaskSse2;
 #endif
-    return BlockMaskPortable;
+    return LineEndMaskPortable;
 }
 
 const BlockMaskFunction blockMask = ChooseBlockMask();
+
+} // namespace
+
+std::uint32_t LineEndMask(const char* block) { return blockMask(block); }
+
+namespace {
 
 // Buffered line reader with the table's line rules: CR ends a line, an LF right
 // behind it belongs to that line end, a lone LF is data, Ctrl-Z ends the data, and

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace rozoru {
@@ -36,6 +37,11 @@ void ScanTable(ByteSource& table, ServerSelection& selection);
 
 // The header line for a record's area and server.
 std::string BuildHeader(const std::string& area, const std::string& server);
+
+// The line ends of a 32-byte block (bit i: byte i is a CR or a Ctrl-Z), as the scan
+// finds them on this processor, and by the portable way every processor can take.
+std::uint32_t LineEndMask(const char* block);
+std::uint32_t LineEndMaskPortable(const char* block);
 
 // Reads the table file afresh and selects the server. Raises the input/output error
 // of a failed open or read; the file is closed before the error leaves.

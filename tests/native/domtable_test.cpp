@@ -153,6 +153,23 @@ TEST(ScanTable, RecordsAcrossReadBoundariesAreFound)
     }
 }
 
+TEST(LineEndMask, EveryWayAgreesOnEveryByteValueAndPosition)
+{
+    char block[32];
+    for (int position = 0; position < 32; ++position) {
+        for (int value = 0; value < 256; ++value) {
+            for (int i = 0; i < 32; ++i)
+                block[i] = static_cast<char>(i == position ? value : (i * 37 + value) % 256);
+            std::uint32_t expected = 0;
+            for (int i = 0; i < 32; ++i)
+                if (block[i] == '\r' || block[i] == '\x1A')
+                    expected |= 1u << i;
+            ASSERT_EQ(rozoru::LineEndMaskPortable(block), expected) << position << " " << value;
+            ASSERT_EQ(rozoru::LineEndMask(block), expected) << position << " " << value;
+        }
+    }
+}
+
 TEST(ScanTable, HugeFieldsHaveNoLengthLimit)
 {
     std::string area(1 << 20, 'A');
