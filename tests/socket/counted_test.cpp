@@ -9,7 +9,6 @@
 namespace {
 
 using rztest::Script;
-using rztest::ServerOptions;
 using rztest::TestServer;
 using namespace sockettest;
 
@@ -19,27 +18,23 @@ class Counted : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        library_ = LoadLibraryA("wsock32.dll");
-        ASSERT_NE(library_, nullptr);
-        get_ = reinterpret_cast<RzGetWinsockCountsFn>(
-            reinterpret_cast<void*>(GetProcAddress(library_, "RzGetWinsockCounts")));
-        hold_ = reinterpret_cast<RzHoldServiceLookupsFn>(
-            reinterpret_cast<void*>(GetProcAddress(library_, "RzHoldServiceLookups")));
-        ASSERT_NE(get_, nullptr) << "the counting wsock32.dll is not the one loaded";
-        ASSERT_NE(hold_, nullptr);
+        ASSERT_TRUE(get_ && hold_) << "the counting wsock32.dll is not the one loaded";
     }
-    void TearDown() override
+    ~Counted() override
     {
         if (hold_)
             hold_(0);
-        if (library_)
-            FreeLibrary(library_);
+        FreeLibrary(library_);
+    }
+    template <class Function> Function Proc(const char* name) const
+    {
+        return library_ ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library_, name))) : nullptr;
     }
     RzWinsockCounts Now() const { return *get_(); }
 
-    HMODULE library_ = nullptr;
-    RzGetWinsockCountsFn get_ = nullptr;
-    RzHoldServiceLookupsFn hold_ = nullptr;
+    HMODULE library_ = LoadLibraryA("wsock32.dll");
+    RzGetWinsockCountsFn get_ = Proc<RzGetWinsockCountsFn>("RzGetWinsockCounts");
+    RzHoldServiceLookupsFn hold_ = Proc<RzHoldServiceLookupsFn>("RzHoldServiceLookups");
 };
 
 TEST_F(Counted, OneCleanupForEachCountedStartup)
@@ -47,23 +42,18 @@ TEST_F(Counted, OneCleanupForEachCountedStartup)
     TestServer server(Script::Answer, "ok\r\n");
     RzWinsockCounts before = Now();
     {
-        auto idle = MakeWhois(server.Address());
+        Session idle(server.Address());
     }
     EXPECT_EQ(Now().cleanups, before.cleanups) << "a component that never opened cleans nothing";
-
-    before = Now();
     {
-        auto whois = MakeWhois(server.Address());
-        Watchdog watchdog(*whois, 30);
-        whois->Execute();
-        whois->Execute();
-        // Fails after WSAStartup: still counted.
-        whois->SetServer("no-such-host.invalid");
-        EXPECT_TRUE(Attempt([&] { whois->Execute(); }).Failed());
-        // Fails before WSAStartup: not counted.
-        whois->SetServer("");
-        EXPECT_TRUE(Attempt([&] { whois->Execute(); }).Failed());
-        EXPECT_EQ(whois->StartupCount(), 3);
+        Session s(server.Address(), 10, 30);
+        s.Execute();
+        s.Execute();
+        s.whois.SetServer("no-such-host.invalid"); // fails after WSAStartup: counted
+        EXPECT_NE(s.Execute(), "");
+        s.whois.SetServer(""); // fails before WSAStartup: not counted
+        EXPECT_NE(s.Execute(), "");
+        EXPECT_EQ(s.whois.StartupCount(), 3);
         EXPECT_EQ(Now().startups - before.startups, 3);
         EXPECT_EQ(Now().cleanups, before.cleanups) << "no WSACleanup between exchanges";
     }
@@ -79,11 +69,10 @@ TEST_F(Counted, TheQueryLineGoesOutInOneSend)
     TestServer server(Script::Answer, "ok\r\n");
     for (std::size_t length : {0u, 12u, 2000u}) {
         SCOPED_TRACE(length);
-        auto whois = MakeWhois(server.Address());
-        Watchdog watchdog(*whois, 30);
-        whois->SetQuery(std::string(length, 'q'));
+        Session s(server.Address(), 10, 30);
+        s.whois.SetQuery(std::string(length, 'q'));
         RzWinsockCounts before = Now();
-        whois->Execute();
+        EXPECT_EQ(s.Execute(), "");
         EXPECT_EQ(Now().sends - before.sends, 1);
         EXPECT_EQ(Now().connects - before.connects, 1);
     }
@@ -95,80 +84,51 @@ TEST_F(Counted, ReceiveWaitsForNoticesInsteadOfPolling)
 {
     // Twenty pieces, 150 ms apart: a polling receive would call recv thousands of
     // times; one that sleeps until the next notice calls it a few times a piece.
-    ServerOptions options;
-    options.script = Script::Trickle;
-    options.answer = std::string(320, 'p');
-    options.trickleSize = 16;
-    options.trickleDelayMs = 150;
-    TestServer server(options);
-    auto whois = MakeWhois(server.Address(), 5);
-    Watchdog watchdog(*whois, 30);
+    TestServer server({.script = Script::Trickle, .answer = std::string(320, 'p')});
+    Session s(server.Address(), 5, 30);
+    auto cpu = [] {
+        FILETIME created, exited, kernel, user;
+        GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+        auto seconds = [](const FILETIME& t) { return ((1ull * t.dwHighDateTime << 32) | t.dwLowDateTime) / 1e7; };
+        return seconds(kernel) + seconds(user);
+    };
     RzWinsockCounts before = Now();
-    FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernelBefore, &userBefore);
-    Stopwatch watch;
-    whois->Execute();
-    const double wall = watch.Seconds();
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernelAfter, &userAfter);
-    RzWinsockCounts after = Now();
-    EXPECT_EQ(ResponseText(*whois), std::string(320, 'p'));
-    const long recvs = after.recvs - before.recvs;
+    const double cpuBefore = cpu();
+    EXPECT_EQ(s.Execute(), "");
+    const double used = cpu() - cpuBefore;
+    EXPECT_EQ(s.Response(), std::string(320, 'p'));
+    const long recvs = Now().recvs - before.recvs;
     EXPECT_GE(recvs, 20);
-    EXPECT_LE(recvs, 20 * 4 + 10) << recvs << " recv calls, " << (after.recvWouldBlock - before.recvWouldBlock)
-                                  << " of them would block";
-
-    auto ticks = [](const FILETIME& t) {
-        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    const double cpu = static_cast<double>(ticks(kernelAfter) - ticks(kernelBefore)
-                                           + ticks(userAfter) - ticks(userBefore))
-                       / 1e7;
-    EXPECT_LT(cpu, 0.25 * wall) << cpu << " s of CPU in " << wall << " s";
+    EXPECT_LE(recvs, 20 * 4 + 10) << (Now().recvWouldBlock - before.recvWouldBlock) << " would block";
+    EXPECT_LT(used, 0.25 * s.seconds) << used << " s of CPU in " << s.seconds << " s";
 }
 
-TEST_F(Counted, ServiceLookUpTimeOutFallsBackAndTheExchangeGoesOn)
+TEST_F(Counted, HeldServiceLookUp)
 {
+    // A service look-up that never answers: its time-out falls back to DefaultPort and
+    // the exchange goes on; a Cancel from OnOpen ends it. Either way the request is
+    // cancelled.
     TestServer server(Script::Answer, "by the default port\r\n");
-    auto whois = MakeWhois("127.0.0.1", 1);
-    whois->SetDefaultPort(server.Port());
-    EventLog log;
-    log.Attach(*whois);
-    Watchdog watchdog(*whois, 20);
-    hold_(1);
-    RzWinsockCounts before = Now();
-    Stopwatch watch;
-    Outcome outcome = Attempt([&] { whois->Execute(); });
-    EXPECT_FALSE(outcome.Failed()) << outcome.className << ": " << outcome.message;
-    EXPECT_GT(watch.Seconds(), 0.8) << "the look-up's wait ended by its time-out";
-    EXPECT_EQ(Now().serviceLookups - before.serviceLookups, 1);
-    EXPECT_EQ(Now().cancels - before.cancels, 1) << "the time-out cancelled the request";
-    EXPECT_EQ(whois->Port(), server.Port());
-    EXPECT_FALSE(whois->TimedOut());
-    EXPECT_EQ(ResponseText(*whois), "by the default port\r\n");
-    EXPECT_EQ(log.Joined(),
-              "Open, Connect, SendingQuery, LineSent:, Progress, Closed, Closing, Closed");
-}
-
-TEST_F(Counted, CancelDuringTheServiceLookUpCancelsTheRequest)
-{
-    auto whois = MakeWhois("127.0.0.1", 10);
-    EventLog log;
-    log.Attach(*whois);
-    Poster cancel([&] { whois->Cancel(); });
-    auto recorder = whois->OnOpen;
-    whois->OnOpen = [&](zt::Component* sender) {
-        recorder(sender);
-        cancel.Post();
+    struct { bool cancel; std::string outcome, log; int sockets; } cases[] = {
+        {false, "", "Open, Connect, SendingQuery, LineSent:, Progress, Closed, Closing, Closed", 1},
+        {true, kCanceled, "Open, Cancel, Error:Operation has been canceled", 0},
     };
-    Watchdog watchdog(*whois, 20);
-    hold_(1);
-    RzWinsockCounts before = Now();
-    Outcome outcome = Attempt([&] { whois->Execute(); });
-    EXPECT_EQ(outcome.className, "ECanceledError");
-    EXPECT_EQ(Now().cancels - before.cancels, 1);
-    EXPECT_EQ(Now().sockets - before.sockets, 0);
-    EXPECT_EQ(log.Joined(), "Open, Cancel, Error:Operation has been canceled");
-    EXPECT_EQ(whois->AsyncHandle(), nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log);
+        Session s("127.0.0.1", 1);
+        s.whois.SetDefaultPort(server.Port());
+        if (c.cancel)
+            s.CancelAfterOpen();
+        hold_(1);
+        RzWinsockCounts before = Now();
+        EXPECT_EQ(s.Execute(), c.outcome);
+        EXPECT_EQ(s.log.Joined(), c.log);
+        EXPECT_GT(s.seconds, c.cancel ? 0.0 : 0.8) << "the look-up's wait ends by its time-out";
+        EXPECT_EQ(Now().serviceLookups - before.serviceLookups, 1);
+        EXPECT_EQ(Now().cancels - before.cancels, 1);
+        EXPECT_EQ(Now().sockets - before.sockets, c.sockets);
+        EXPECT_TRUE(s.Idle());
+    }
 }
 
 } // namespace
