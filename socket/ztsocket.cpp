@@ -297,7 +297,17 @@ void TztSocket::TimerTick(Component*)
     timedOut_ = true;
 }
 
-void TztSocket::Pass() { Application.ProcessMessages(); }
+void TztSocket::Pass()
+{
+    // An exception that another window of ours parked comes out here and leaves the
+    // operation; the wait's timer must not go on ticking after it.
+    try {
+        Application.ProcessMessages();
+    } catch (...) {
+        StopTimeOut();
+        throw;
+    }
+}
 
 void TztSocket::Idle() { Application.WaitForMessage(kIdleBound); }
 
