@@ -1,46 +1,37 @@
 #include "uidriver.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace rztest {
 
 namespace {
 
-const DWORD kSendTimeout = 30000;
-
-struct EnumState {
-    DWORD processId;
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK CollectTopWindow(HWND window, LPARAM parameter)
+// Sends a message to the program's window; false when it does not answer in time.
+bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& result)
 {
-    auto* state = reinterpret_cast<EnumState*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == state->processId && IsWindowVisible(window))
-        state->windows.push_back(window);
-    return TRUE;
+    return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 30000, &result);
 }
 
-BOOL CALLBACK CollectChild(HWND window, LPARAM parameter)
+bool IsClass(HWND window, const char* className)
 {
-    reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(window);
-    return TRUE;
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    return lstrcmpiA(name, className) == 0;
 }
 
-std::vector<HWND> Children(HWND parent)
+// The focused control of the window (waiting for the focus to come back, as after a
+// box), or the window itself.
+HWND KeyTarget(HWND window)
 {
-    std::vector<HWND> children;
-    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
-    return children;
-}
-
-std::string CaptionOf(HWND window)
-{
-    char caption[512] = {};
-    GetWindowTextA(window, caption, sizeof caption);
-    return caption;
+    HWND focus = nullptr;
+    bool inside = WaitUntil(
+        [&] {
+            focus = Focus(window);
+            return focus != nullptr && (focus == window || IsChild(window, focus));
+        },
+        5000);
+    return inside ? focus : window;
 }
 
 } // namespace
@@ -48,100 +39,32 @@ std::string CaptionOf(HWND window)
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds)
 {
     DWORD start = GetTickCount();
-    for (;;) {
-        if (done())
-            return true;
+    while (!done()) {
         if (GetTickCount() - start >= milliseconds)
             return false;
         Sleep(20);
     }
-}
-
-// --- UiProcess ---------------------------------------------------------------------
-
-UiProcess::~UiProcess()
-{
-    if (process_ != nullptr) {
-        Kill();
-        CloseHandle(process_);
-    }
-}
-
-bool UiProcess::Start(const std::string& program, const std::string& workingDirectory)
-{
-    std::string commandLine = "\"" + program + "\"";
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workingDirectory.c_str(), &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
-    processId_ = info.dwProcessId;
     return true;
 }
 
-bool UiProcess::Running() const
+std::string WindowsPath(std::string path)
 {
-    return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return "Z:" + path;
 }
 
-bool UiProcess::WaitExit(DWORD milliseconds, DWORD& exitCode)
+std::string FreshCopy(const std::string& program, const std::string& directory)
 {
-    if (process_ == nullptr || WaitForSingleObject(process_, milliseconds) != WAIT_OBJECT_0)
-        return false;
-    return GetExitCodeProcess(process_, &exitCode) != FALSE;
+    std::error_code error;
+    std::filesystem::remove_all(directory, error);
+    std::filesystem::create_directories(directory, error);
+    std::string copy = directory + "\\rozoru.exe";
+    return CopyFileA(program.c_str(), copy.c_str(), FALSE) ? copy : std::string();
 }
 
-void UiProcess::Kill()
-{
-    if (Running()) {
-        TerminateProcess(process_, 255);
-        WaitForSingleObject(process_, 10000);
-    }
-}
+// --- Controls ----------------------------------------------------------------------
 
-// --- Windows and controls ----------------------------------------------------------
-
-std::vector<HWND> UiDriver::TopWindows() const
-{
-    EnumState state{processId_, {}};
-    EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&state));
-    return state.windows;
-}
-
-HWND UiDriver::FindWindowByCaption(const std::string& caption, const char* className) const
-{
-    for (HWND window : TopWindows()) {
-        if (CaptionOf(window) != caption)
-            continue;
-        if (className != nullptr && ClassOf(window) != className)
-            continue;
-        return window;
-    }
-    return nullptr;
-}
-
-HWND UiDriver::WaitForWindow(const std::string& caption, DWORD milliseconds,
-                             const char* className) const
-{
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = FindWindowByCaption(caption, className)) != nullptr; },
-              milliseconds);
-    return found;
-}
-
-std::string UiDriver::ClassOf(HWND window)
-{
-    char name[256] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-RECT UiDriver::ControlRect(HWND control)
+RECT ControlRect(HWND control)
 {
     RECT rect = {};
     GetWindowRect(control, &rect);
@@ -149,149 +72,143 @@ RECT UiDriver::ControlRect(HWND control)
     return rect;
 }
 
-HWND UiDriver::Control(HWND parent, const char* className, int left, int top)
+HWND Control(HWND parent, const char* className, int left, int top)
 {
-    for (HWND child : Children(parent)) {
-        if (GetParent(child) != parent || lstrcmpiA(ClassOf(child).c_str(), className) != 0)
-            continue;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         RECT rect = ControlRect(child);
-        if (rect.left == left && rect.top == top)
+        if (IsClass(child, className) && rect.left == left && rect.top == top)
             return child;
     }
     return nullptr;
 }
 
-std::string UiDriver::Text(HWND control)
+std::string Text(HWND control)
 {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout,
-                             &length))
+    DWORD_PTR length = 0, got = 0;
+    if (!Send(control, WM_GETTEXTLENGTH, 0, 0, length))
         return "<no answer>";
     // The length is counted in characters; a character may take two bytes.
     std::vector<char> buffer(length * 2 + 16, '\0');
-    DWORD_PTR got = 0;
-    if (!SendMessageTimeoutA(control, WM_GETTEXT, buffer.size(),
-                             reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
-                             kSendTimeout, &got))
+    if (!Send(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), got))
         return "<no answer>";
     return std::string(buffer.data(), std::min<std::size_t>(got, buffer.size()));
 }
 
-bool UiDriver::SetText(HWND control, const std::string& text)
+bool SetText(HWND control, const std::string& text)
 {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                               SMTO_ABORTIFHUNG, kSendTimeout, &result)
-           && result != 0;
+    return Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), result) && result;
 }
 
-bool UiDriver::Click(HWND button) { return PostMessageA(button, BM_CLICK, 0, 0) != FALSE; }
+// --- Focus, keys and boxes ---------------------------------------------------------
 
-HWND UiDriver::Focus(HWND anyWindowOfThread) const
+HWND Focus(HWND window)
 {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
-    DWORD thread = GetWindowThreadProcessId(anyWindowOfThread, nullptr);
-    if (!GetGUIThreadInfo(thread, &info))
-        return nullptr;
-    return info.hwndFocus;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus
+                                                                              : nullptr;
 }
 
-HWND UiDriver::WaitForFocusIn(HWND mainWindow, DWORD milliseconds) const
+bool PressKey(HWND window, WORD key, bool alt)
 {
-    HWND focus = nullptr;
-    WaitUntil(
-        [&] {
-            focus = Focus(mainWindow);
-            return focus != nullptr && (focus == mainWindow || IsChild(mainWindow, focus));
-        },
-        milliseconds);
-    return focus != nullptr && (focus == mainWindow || IsChild(mainWindow, focus)) ? focus
-                                                                                   : nullptr;
+    HWND target = KeyTarget(window);
+    LPARAM down = 1 | (static_cast<LPARAM>(MapVirtualKeyA(key, 0)) << 16);
+    // With Alt, the character message alone: the loop's dialog-key handling takes it
+    // as the access key. Bit 29 says that Alt is down.
+    if (alt)
+        return PostMessageA(target, WM_SYSCHAR, key - 'A' + 'a', down | (1L << 29)) != FALSE;
+    return PostMessageA(target, WM_KEYDOWN, key, down)
+           && PostMessageA(target, WM_KEYUP, key, down | (1L << 30) | (1L << 31));
 }
 
-bool UiDriver::PressKey(HWND mainWindow, WORD virtualKey) const
+bool PressOk(const MessageBoxInfo& box, DWORD milliseconds)
 {
-    HWND target = WaitForFocusIn(mainWindow, 5000);
-    if (target == nullptr)
-        target = mainWindow;
-    UINT scan = MapVirtualKeyA(virtualKey, 0);
-    LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
-    LPARAM up = down | (1L << 30) | (1L << 31);
-    return PostMessageA(target, WM_KEYDOWN, virtualKey, down)
-           && PostMessageA(target, WM_KEYUP, virtualKey, up);
-}
-
-bool UiDriver::PressAltKey(HWND mainWindow, char letter) const
-{
-    HWND target = WaitForFocusIn(mainWindow, 5000);
-    if (target == nullptr)
-        target = mainWindow;
-    // The character message alone: the loop's dialog-key handling takes it as the
-    // access key. Bit 29 says that Alt is down.
-    char lower = letter >= 'A' && letter <= 'Z' ? static_cast<char>(letter + 32) : letter;
-    UINT scan = MapVirtualKeyA(static_cast<UINT>(lower >= 'a' && lower <= 'z' ? lower - 32 : lower), 0);
-    LPARAM parameter = 1 | (static_cast<LPARAM>(scan) << 16) | (1L << 29);
-    return PostMessageA(target, WM_SYSCHAR, static_cast<WPARAM>(static_cast<unsigned char>(lower)),
-                        parameter)
-           != FALSE;
-}
-
-bool UiDriver::Close(HWND window) { return PostMessageA(window, WM_CLOSE, 0, 0) != FALSE; }
-
-// --- Message boxes -----------------------------------------------------------------
-
-bool UiDriver::FindMessageBox(MessageBoxInfo& box) const
-{
-    for (HWND window : TopWindows()) {
-        if (ClassOf(window) != "#32770")
-            continue;
-        MessageBoxInfo found;
-        found.window = window;
-        found.caption = CaptionOf(window);
-        for (HWND child : Children(window)) {
-            std::string className = ClassOf(child);
-            LONG style = GetWindowLongA(child, GWL_STYLE);
-            if (lstrcmpiA(className.c_str(), "Static") == 0) {
-                if ((style & SS_TYPEMASK) == SS_ICON) {
-                    DWORD_PTR icon = 0;
-                    if ((style & WS_VISIBLE) != 0
-                        && SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG,
-                                               kSendTimeout, &icon)
-                        && icon != 0)
-                        found.hasIcon = true;
-                } else if ((style & WS_VISIBLE) != 0) {
-                    if (!found.text.empty())
-                        found.text += '\n';
-                    found.text += Text(child);
-                }
-            } else if (lstrcmpiA(className.c_str(), "Button") == 0 && (style & WS_VISIBLE) != 0) {
-                found.buttons.push_back(Text(child));
-            }
-        }
-        box = found;
-        return true;
-    }
-    return false;
-}
-
-bool UiDriver::WaitForMessageBox(MessageBoxInfo& box, DWORD milliseconds) const
-{
-    return WaitUntil([&] { return FindMessageBox(box); }, milliseconds);
-}
-
-bool UiDriver::PressOk(const MessageBoxInfo& box, DWORD milliseconds) const
-{
-    HWND ok = nullptr;
-    for (HWND child : Children(box.window))
-        if (lstrcmpiA(ClassOf(child).c_str(), "Button") == 0 && GetDlgCtrlID(child) == IDOK)
-            ok = child;
-    if (ok != nullptr)
-        PostMessageA(ok, BM_CLICK, 0, 0);
-    else
-        PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    PostMessageA(GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
     return WaitUntil([&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); },
                      milliseconds);
+}
+
+// --- The program -------------------------------------------------------------------
+
+bool UiProgram::Start(const std::string& program, const std::string& workingDirectory)
+{
+    Kill();
+    std::string commandLine = "\"" + program + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workingDirectory.c_str(), &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    id_ = info.dwProcessId;
+    return true;
+}
+
+bool UiProgram::WaitExit(DWORD milliseconds, DWORD& exitCode) const
+{
+    return process_ != nullptr && WaitForSingleObject(process_, milliseconds) == WAIT_OBJECT_0
+           && GetExitCodeProcess(process_, &exitCode);
+}
+
+void UiProgram::Kill()
+{
+    if (process_ != nullptr) {
+        TerminateProcess(process_, 255); // fails harmlessly once it has ended
+        WaitForSingleObject(process_, 10000);
+        CloseHandle(process_);
+    }
+    process_ = nullptr;
+    id_ = 0;
+}
+
+HWND UiProgram::TopWindow(const std::function<bool(HWND)>& match) const
+{
+    for (HWND window = GetWindow(GetDesktopWindow(), GW_CHILD); window && id_;
+         window = GetWindow(window, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == id_ && IsWindowVisible(window) && match(window))
+            return window;
+    }
+    return nullptr;
+}
+
+HWND UiProgram::WaitForWindow(const std::string& caption, DWORD milliseconds) const
+{
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = TopWindow([&](HWND w) { return Text(w) == caption; })); },
+              milliseconds);
+    return found;
+}
+
+bool UiProgram::WaitForMessageBox(MessageBoxInfo& box, DWORD milliseconds) const
+{
+    auto find = [&] {
+        HWND window = TopWindow([](HWND w) { return IsClass(w, "#32770"); });
+        if (window == nullptr)
+            return false;
+        box = MessageBoxInfo{window, Text(window), "", false, {}};
+        // Its visible buttons and texts; an icon control is there even without a picture.
+        for (HWND child = GetWindow(window, GW_CHILD); child;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            DWORD_PTR icon = 0;
+            if (!IsWindowVisible(child))
+                continue;
+            if (IsClass(child, "Button"))
+                box.buttons.push_back(Text(child));
+            else if (!IsClass(child, "Static"))
+                continue;
+            else if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+                box.text += (box.text.empty() ? "" : "\n") + Text(child);
+            else if (Send(child, STM_GETICON, 0, 0, icon))
+                box.hasIcon = box.hasIcon || icon != 0;
+        }
+        return true;
+    };
+    return WaitUntil(find, milliseconds);
 }
 
 } // namespace rztest
