@@ -133,41 +133,47 @@ public:
         for (;;) {
             if (AtEnd())
                 return false;
-            std::size_t lineStart = pos_;
-            std::size_t block = lineStart & ~(kBlock - 1);
-            std::uint32_t ends = blockMask(buffer_ + block) & (~0u << (lineStart - block));
-            int line = 0; // 0 domain, 1 area, 2 server
-            for (;;) {
+            // Locals, so that the loop keeps them in registers; pos_ is written back
+            // when the loop ends.
+            const char* const buffer = buffer_;
+            const std::size_t length = length_;
+            const BlockMaskFunction mask = blockMask;
+            std::size_t recordStart = pos_;
+            std::size_t block = recordStart & ~(kBlock - 1);
+            std::uint32_t ends = mask(buffer + block) & (~0u << (recordStart - block));
+            // The next line end; false when it is not a CR with a byte behind it in
+            // this buffer.
+            auto nextEnd = [&](std::size_t& at) {
                 while (ends == 0) {
                     block += kBlock;
-                    if (block >= length_)
-                        break;
-                    ends = blockMask(buffer_ + block);
+                    if (block >= length)
+                        return false;
+                    ends = mask(buffer + block);
                 }
-                if (ends == 0)
-                    break;
-                std::size_t at = block + static_cast<std::size_t>(__builtin_ctz(ends));
-                if (at + 1 >= length_ || buffer_[at] == kEndOfData)
-                    break;
+                at = block + static_cast<std::size_t>(__builtin_ctz(ends));
                 ends &= ends - 1;
-                std::size_t next = at + 1 + (buffer_[at + 1] == kLF ? 1 : 0);
-                if (line == 0 && at - lineStart == wantedLength
-                    && EqualsLowered(buffer_ + lineStart, wantedLength, wanted)) {
-                    pos_ = next;
+                return at + 1 < length && buffer[at] != kEndOfData;
+            };
+            for (;;) {
+                std::size_t domainEnd, areaEnd, serverEnd;
+                if (!nextEnd(domainEnd))
+                    break;
+                if (domainEnd - recordStart == wantedLength
+                    && EqualsLowered(buffer + recordStart, wantedLength, wanted)) {
+                    pos_ = domainEnd + 1 + (buffer[domainEnd + 1] == kLF ? 1 : 0);
                     skipLF_ = false;
                     return true;
                 }
-                if (line == 2) {
-                    // The record is done; the next one starts behind it.
-                    pos_ = next;
-                    if (next >= length_ || buffer_[next] == kEndOfData)
-                        break;
-                    line = 0;
-                } else {
-                    ++line;
-                }
-                lineStart = next;
+                // The LF of a CR LF is no line end, so the other two lines need
+                // nothing but their ends.
+                if (!nextEnd(areaEnd) || !nextEnd(serverEnd))
+                    break;
+                std::size_t next = serverEnd + 1 + (buffer[serverEnd + 1] == kLF ? 1 : 0);
+                recordStart = next;
+                if (next >= length || buffer[next] == kEndOfData)
+                    break;
             }
+            pos_ = recordStart;
             if (AtEnd())
                 return false;
             // The record at pos_ crosses the end of the buffer or holds a Ctrl-Z.
