@@ -32,6 +32,7 @@ const DWORD kFormExStyle = 0;
 
 // The rich-text box's own window procedure, kept while ours sits in front of it.
 const char kResultsDefaultProc[] = "RozoruResultsDefaultProc";
+const int kLongResults = 64 * 1024;
 
 static_assert(sizeof(kEncryptionPage) <= kShellTextBuffer, "the address must fit its buffer");
 static_assert(sizeof(kAntiSpamPage) <= kShellTextBuffer, "the address must fit its buffer");
@@ -228,10 +229,7 @@ void TForm1::CreateControls()
     txtHost = CreateControl("EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 80, 8, 281,
                             21, idHost);
     btnGo = CreateControl("BUTTON", "&Go", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 408, 8, 60, 21, idGo);
-    redResults = CreateControl(RICHEDIT_CLASSA, "",
-                               WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL
-                                   | ES_WANTRETURN,
-                               WS_EX_CLIENTEDGE, 8, 40, 521, 233, idResults);
+    CreateResultsBox();
     btnKoEncrypt = CreateControl("BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON, 0, 344, 288, 17, 17,
                                  idKoEncrypt);
     StaticText1 = CreateControl("STATIC", "Vantrel PGP Encryption tools", SS_LEFT, 0, 368, 288,
@@ -249,12 +247,40 @@ void TForm1::CreateControls()
     SizeToText(StaticText1);
     SizeToText(StaticText2);
 
+    SetText(redResults, "<no data yet>");
+}
+
+void TForm1::CreateResultsBox()
+{
+    redResults = CreateControl(RICHEDIT_CLASSA, "",
+                               WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL
+                                   | ES_WANTRETURN,
+                               WS_EX_CLIENTEDGE, 8, 40, 521, 233, idResults);
     // The answer may be long: no limit but the platform's.
     SendMessageA(redResults, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-    SetText(redResults, "<no data yet>");
     HANDLE original = reinterpret_cast<HANDLE>(
         SetWindowLongPtrA(redResults, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ResultsProc)));
     SetPropA(redResults, kResultsDefaultProc, original);
+}
+
+void TForm1::ClearResults()
+{
+    // Emptying a rich-edit box that holds a very long answer can take minutes (seen
+    // with 1 MiB under Wine), while a new box costs nothing: such a box is replaced,
+    // in its place in the tab order, right behind Go.
+    if (GetWindowTextLengthA(redResults) < kLongResults) {
+        SetText(redResults, "");
+        return;
+    }
+    bool focused = GetFocus() == redResults;
+    HWND old = redResults;
+    CreateResultsBox();
+    SetWindowPos(redResults, btnGo, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (lastFocus_ == old)
+        lastFocus_ = redResults;
+    if (focused)
+        SetFocus(redResults);
+    DestroyWindow(old);
 }
 
 void TForm1::Show(int showCommand)
@@ -309,7 +335,7 @@ void TForm1::btnGoClick()
     if (queryRunning_ || !IsWindowEnabled(btnGo))
         return;
 
-    SetText(redResults, "");
+    ClearResults();
     ServerSelection selection = SelectServer(TextOf(txtHost), AppDir + "Doms.dat");
     if (selection.Matched)
         SetText(redResults, selection.Header);

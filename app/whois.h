@@ -98,6 +98,9 @@ private:
     HWND CreateControl(const char* className, const char* text, DWORD style, DWORD exStyle,
                        int left, int top, int width, int height, int id);
     void SizeToText(HWND control);
+    void CreateResultsBox();
+    // Empties the results box; a box holding a long answer is replaced instead.
+    void ClearResults();
 
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void Command(int id, int notification);

@@ -110,9 +110,13 @@ protected:
         return SetText(host_, host) && WaitGo(true) && Click(go_);
     }
 
-    bool ExpectResults(const std::string& expected, DWORD milliseconds = 15000) const
+    bool ExpectResults(const std::string& expected, DWORD milliseconds = 15000)
     {
-        bool shown = WaitUntil([&] { return Text(results_) == expected; }, milliseconds);
+        // Found afresh: a box that held a long answer is replaced by a new one.
+        bool shown = WaitUntil([&] {
+            results_ = Control(main_, RICHEDIT_CLASSA, 8, 40);
+            return Text(results_) == expected;
+        }, milliseconds);
         EXPECT_TRUE(shown) << "box: " << ::testing::PrintToString(Text(results_).substr(0, 300))
                            << "\nnot: " << ::testing::PrintToString(expected.substr(0, 300));
         return shown;
@@ -241,7 +245,9 @@ TEST_F(Gui, AnswersAreLoggedExactlyShownUnderTheHeaderAndAgainAtTheNextStart)
         {"  Mail.Example.TEST \t", "mail.example.test", 'c',
          "Domain Name: mail.example.test\r\nRegistrar: Vantrel \xE9tude\n"
          "\nStatus: active\rLast line\r\n"},
-        {"big.four", "big.four", 'g', big}, // last: replacing 1 MiB in the box is slow
+        {"big.four", "big.four", 'g', big},
+        // The box that held 1 MiB must not take minutes to empty.
+        {"after.five", "after.five", 'c', "short answer\r\n"},
     };
     auto domainOf = [](const std::string& name) { return name.substr(name.rfind('.') + 1); };
     std::deque<TestServer> servers;
@@ -264,7 +270,8 @@ TEST_F(Gui, AnswersAreLoggedExactlyShownUnderTheHeaderAndAgainAtTheNextStart)
                     : c.press == 'g' ? PressKey(main_, 'G', true) : PressKey(main_, VK_RETURN));
         ASSERT_TRUE(servers[i].WaitFinished(1, 20000));
         EXPECT_EQ(servers[i].LastReceived(), c.query + "\r\n");
-        ExpectResults(AsShown(Header(domainOf(c.query), servers[i]) + "\r\n\n" + c.answer), 60000);
+        ExpectResults(AsShown(Header(domainOf(c.query), servers[i]) + "\r\n\n" + c.answer),
+                      c.answer.size() > 100000 ? 60000 : 20000);
         EXPECT_EQ(Read("Results.Log"), c.answer);
         EXPECT_TRUE(WaitGo(true));
     }
@@ -274,7 +281,7 @@ TEST_F(Gui, AnswersAreLoggedExactlyShownUnderTheHeaderAndAgainAtTheNextStart)
 
     // The next start shows the last answer alone.
     ASSERT_TRUE(Start());
-    ExpectResults(AsShown(big), 30000);
+    ExpectResults(AsShown(cases[std::size(cases) - 1].answer), 30000);
     CloseAndExpectCleanExit();
 }
 
