@@ -16,6 +16,14 @@ enum class Operation { Insert, Remove };
 // Event types shared by the components: a notify event takes the firing component.
 using NotifyEvent = std::function<void(Component* sender)>;
 
+// Fires an event: it is called only when a handler is assigned.
+template <class Event, class... Args>
+void Fire(const Event& event, Args&&... args)
+{
+    if (event)
+        event(std::forward<Args>(args)...);
+}
+
 // Property values as a form description stores them: name and text of the value
 // ("True", "43", "whois.example.net").
 using StoredProperties = std::vector<std::pair<std::string, std::string>>;

@@ -184,44 +184,37 @@ void TztSocket::ReadProperty(const std::string& name, const std::string& value)
 
 void TztSocket::DoOpen()
 {
-    if (OnOpen)
-        OnOpen(this);
+    Fire(OnOpen, this);
 }
 
 void TztSocket::DoConnect()
 {
-    if (OnConnect)
-        OnConnect(this);
+    Fire(OnConnect, this);
 }
 
 void TztSocket::DoClosing()
 {
-    if (OnClosing)
-        OnClosing(this);
+    Fire(OnClosing, this);
 }
 
 void TztSocket::DoClosed()
 {
-    if (OnClosed)
-        OnClosed(this);
+    Fire(OnClosed, this);
 }
 
 void TztSocket::DoCancel()
 {
-    if (OnCancel)
-        OnCancel(this);
+    Fire(OnCancel, this);
 }
 
 void TztSocket::DoRecvProgress(std::int32_t progress)
 {
-    if (OnRecvProgress)
-        OnRecvProgress(this, progress);
+    Fire(OnRecvProgress, this, progress);
 }
 
 void TztSocket::DoLineSent(const std::string& line)
 {
-    if (OnLineSent)
-        OnLineSent(this, line);
+    Fire(OnLineSent, this, line);
 }
 
 // --- State, notices, time-out -------------------------------------------------------
@@ -340,8 +333,7 @@ void TztSocket::RaiseSocketError(std::uint16_t code)
 void TztSocket::RaiseSocketErrorText(std::string text)
 {
     StopTimeOut();
-    if (OnError)
-        OnError(this, text);
+    Fire(OnError, this, text);
     throw ESocketError(text);
 }
 
@@ -349,8 +341,7 @@ void TztSocket::RaiseTimedOut()
 {
     StopTimeOut();
     std::string text = LoadMessage(msgTimedOut);
-    if (OnError)
-        OnError(this, text);
+    Fire(OnError, this, text);
     Close();
     throw ETimedOutError();
 }
@@ -359,8 +350,7 @@ void TztSocket::RaiseCanceled()
 {
     StopTimeOut();
     std::string text = LoadMessage(msgCanceled);
-    if (OnError)
-        OnError(this, text);
+    Fire(OnError, this, text);
     throw ECanceledError();
 }
 
