@@ -1,7 +1,7 @@
 // Binding of the platform's Remote Access Service library (rasapi32.dll): the
-// records that cross the boundary in their 32-bit ANSI layouts, the constants,
-// the string resources that serve as status texts, and the functions, which are
-// looked up by their exported names at every call.
+// records that cross the boundary in their ANSI layouts, the constants, the string
+// resources that serve as status texts, and the functions, which are looked up by
+// their exported names at every call.
 #pragma once
 
 #include <windows.h>
@@ -61,20 +61,30 @@ struct RASPPPIP {
 
 #pragma pack(pop)
 
+// The platform packs these records to 4 bytes on both architectures. Only RASCONN
+// holds a pointer-sized field, its connection handle, so only its layout differs:
+// on x86_64 the 8-byte handle stays at offset 4 (4-byte packing) and the names
+// follow at 12, 415 bytes in all, padded to 416.
 static_assert(sizeof(RASENTRYNAME) == 264);
-static_assert(sizeof(RASCONN) == 412);
-static_assert(offsetof(RASCONN, hrasconn) == 4 && offsetof(RASCONN, szEntryName) == 8);
 static_assert(sizeof(RASDIALPARAMS) == 1052);
 static_assert(offsetof(RASDIALPARAMS, szPassword) == 776);
 static_assert(sizeof(RASPPPIP) == 24);
 static_assert(offsetof(RASPPPIP, szIpAddress) == 8);
+#if defined(_WIN64)
+static_assert(sizeof(RASCONN) == 416);
+static_assert(offsetof(RASCONN, hrasconn) == 4 && offsetof(RASCONN, szEntryName) == 12);
+#else
+static_assert(sizeof(RASCONN) == 412);
+static_assert(offsetof(RASCONN, hrasconn) == 4 && offsetof(RASCONN, szEntryName) == 8);
+#endif
 
 // Fixed enumeration buffers; never grown when the platform reports them too small.
 inline constexpr DWORD EntryBufferCount = 25;
 inline constexpr DWORD ConnBufferCount = 10;
 inline constexpr DWORD EntryBufferSize = EntryBufferCount * sizeof(RASENTRYNAME);
 inline constexpr DWORD ConnBufferSize = ConnBufferCount * sizeof(RASCONN);
-static_assert(EntryBufferSize == 6600 && ConnBufferSize == 4120);
+static_assert(EntryBufferSize == 6600);
+static_assert(ConnBufferSize == (sizeof(void*) == 8 ? 4160 : 4120));
 
 inline constexpr DWORD RASP_PppIp = 0x8021;
 // Notifier kind: dial progress as window messages to a window handle.

@@ -41,9 +41,11 @@ using WSAAsyncSelect_t = decltype(&::WSAAsyncSelect);
 
 TztWinsock::~TztWinsock() { Unload(); }
 
+// A module handle is a pointer: it is compared as one, never cut to 32 bits (a
+// 64-bit handle above 2 GiB would read as negative). 32 and below mean failure.
 bool TztWinsock::IsLoaded() const noexcept
 {
-    return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(handle_)) > 32;
+    return reinterpret_cast<std::uintptr_t>(handle_) > 32;
 }
 
 void TztWinsock::Load()
@@ -51,7 +53,7 @@ void TztWinsock::Load()
     UINT previous = SetErrorMode(SEM_NOOPENFILEERRORBOX);
     handle_ = LoadLibraryA("wsock32.dll");
     SetErrorMode(previous);
-    if (static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(handle_)) < 32) {
+    if (!IsLoaded()) {
         handle_ = nullptr;
         throw EWinsockDLLError(msgWinsockNotFound);
     }
@@ -59,7 +61,7 @@ void TztWinsock::Load()
 
 void TztWinsock::Unload() noexcept
 {
-    if (static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(handle_)) > 0) {
+    if (handle_ != nullptr) {
         FreeLibrary(handle_);
         handle_ = nullptr;
     }

@@ -17,7 +17,7 @@ public:
     TztWinsock(const TztWinsock&) = delete;
     TztWinsock& operator=(const TztWinsock&) = delete;
 
-    // The handle, read as a signed number, is above 32.
+    // The handle, read as an unsigned number of pointer width, is above 32.
     bool IsLoaded() const noexcept;
     // Loads "wsock32.dll" without the system's own error box; raises
     // EWinsockDLLError "Winsock not found" when it cannot be loaded.

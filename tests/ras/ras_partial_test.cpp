@@ -33,7 +33,7 @@ TEST(RasPartial, MissingDialOrHangUpFunctionMeansNoDialAndNoChange)
     Fake()->log[0] = '\0';
     EXPECT_NO_THROW(ras->Connect());
     // Looked up before anything is read or dialled.
-    EXPECT_EQ(Log(), std::vector<std::string>{"RasEnumConnectionsA size=4120 rec=412 zeroed=1"});
+    EXPECT_EQ(Log(), std::vector<std::string>{kEnumConnections});
     EXPECT_FALSE(ras->LinkUp());
     EXPECT_FALSE(ras->Dialled());
 

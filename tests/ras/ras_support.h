@@ -12,6 +12,12 @@
 
 namespace rastest {
 
+// What the component's connection enumeration passes: ten records of the platform's
+// RASCONN, whose connection handle is pointer-sized (412 bytes on x86, 416 on x64).
+inline const std::string kEnumConnections = sizeof(void*) == 8
+                                                ? "RasEnumConnectionsA size=4160 rec=416 zeroed=1"
+                                                : "RasEnumConnectionsA size=4120 rec=412 zeroed=1";
+
 // The script of the stand-in library, attached at first use; null when the loaded
 // rasapi32.dll is another library.
 FakeRasControl* Fake();

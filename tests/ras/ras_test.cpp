@@ -22,7 +22,6 @@ using Lines = std::vector<std::string>;
 const DWORD kConnected = 0x2000, kDisconnected = 0x2001;
 const HANDLE kDialHandle = reinterpret_cast<HANDLE>(0x5678);  // written by the stand-in's RasDialA
 const std::string kHangUpDial = "RasHangUpA conn=00005678";
-const std::string kEnumConnections = "RasEnumConnectionsA size=4120 rec=412 zeroed=1";
 const std::string kTooLong = "Exception: Password is too long (at most 256 characters)";
 
 HANDLE Handle(UINT_PTR value) { return reinterpret_cast<HANDLE>(value); }

@@ -2,9 +2,8 @@
 // saved password, a failing call and the dial events come from the test's control
 // block, and every call is logged with the arguments it received.
 //
-// The records are read at the byte offsets of the platform's 32-bit ANSI layouts,
-// written out here on their own, so that a wrong declaration on the caller's side
-// shows up as a wrong size or a wrong field.
+// The records are the component's own declarations, whose layouts are checked
+// against the platform's headers; a caller that sets a wrong size is refused.
 #include <windows.h>
 
 #include <algorithm>
@@ -13,14 +12,14 @@
 #include <string>
 
 #include "fakeras.h"
+#include "ras/ztrasAPI.h"
 
 namespace {
 
-const DWORD kEntryNameSize = 264;    // size, name[257]
-const DWORD kConnSize = 412;         // size, handle, name[257], type[17], device[129]
-const DWORD kDialParamsSize = 1052;  // size, name, phone, callback, user, password, domain
-const DWORD kDpNameAt = 4, kDpPhoneAt = 261, kDpUserAt = 519, kDpPasswordAt = 776;
-const DWORD kPppIpSize = 24;         // size, error, address[16]
+using zt::ras::RASCONN;
+using zt::ras::RASDIALPARAMS;
+using zt::ras::RASENTRYNAME;
+using zt::ras::RASPPPIP;
 
 const DWORD kBufferTooSmall = 603, kInvalidSize = 632;
 const DWORD kInvalidHandle = 6, kInvalidParameter = 87;
@@ -42,15 +41,14 @@ std::string NullOrSet(const void* pointer) { return pointer == nullptr ? "null" 
 std::string Size(const void* record) { return std::to_string(*static_cast<const DWORD*>(record)); }
 
 // The fields of a RASDIALPARAMS record that the caller sets or passes on.
-std::string Record(const void* params)
+std::string Record(const RASDIALPARAMS* params)
 {
-    const auto* bytes = static_cast<const char*>(params);
-    return "rec=" + Size(params) + " entry=" + Text(bytes + kDpNameAt) + " user="
-           + Text(bytes + kDpUserAt) + " password=" + Text(bytes + kDpPasswordAt);
+    return "rec=" + Size(params) + " entry=" + Text(params->szEntryName) + " user="
+           + Text(params->szUserName) + " password=" + Text(params->szPassword);
 }
 
 // "1" when every byte in [from, to) is zero.
-std::string Zeroed(const void* record, DWORD from, DWORD to)
+std::string Zeroed(const void* record, std::size_t from, std::size_t to)
 {
     const auto* bytes = static_cast<const unsigned char*>(record);
     return std::all_of(bytes + from, bytes + to, [](unsigned char b) { return b == 0; }) ? "1" : "0";
@@ -80,81 +78,79 @@ DWORD Fits(DWORD recordSize, DWORD wanted, DWORD* size, DWORD* count, std::size_
 
 extern "C" {
 
-DWORD WINAPI Fake_RasEnumEntriesA(LPCSTR reserved, LPCSTR phoneBook, void* entries, DWORD* size,
-                                  DWORD* count)
+DWORD WINAPI Fake_RasEnumEntriesA(LPCSTR reserved, LPCSTR phoneBook, RASENTRYNAME* entries,
+                                  DWORD* size, DWORD* count)
 {
     if (DWORD code = Call("RasEnumEntriesA", "reserved=" + NullOrSet(reserved)
                                                  + " book=" + NullOrSet(phoneBook)
                                                  + " size=" + std::to_string(*size) + " rec=" + Size(entries)))
         return code;
-    if (DWORD code = Fits(*static_cast<DWORD*>(entries), kEntryNameSize, size, count,
-                          control->entries.size()))
+    if (DWORD code = Fits(entries->dwSize, sizeof(RASENTRYNAME), size, count, control->entries.size()))
         return code;
     for (std::size_t i = 0; i < control->entries.size(); ++i) {
-        char* record = static_cast<char*>(entries) + i * kEntryNameSize;
-        *reinterpret_cast<DWORD*>(record) = kEntryNameSize;
-        lstrcpynA(record + 4, control->entries[i].c_str(), 257);
+        entries[i].dwSize = sizeof(RASENTRYNAME);
+        lstrcpynA(entries[i].szEntryName, control->entries[i].c_str(), sizeof entries[i].szEntryName);
     }
     return 0;
 }
 
-DWORD WINAPI Fake_RasEnumConnectionsA(void* connections, DWORD* size, DWORD* count)
+DWORD WINAPI Fake_RasEnumConnectionsA(RASCONN* connections, DWORD* size, DWORD* count)
 {
     if (DWORD code = Call("RasEnumConnectionsA", "size=" + std::to_string(*size) + " rec="
                                                      + Size(connections)
                                                      + " zeroed=" + Zeroed(connections, 4, *size)))
         return code;
-    if (DWORD code = Fits(*static_cast<DWORD*>(connections), kConnSize, size, count,
-                          control->connections.size()))
+    if (DWORD code = Fits(connections->dwSize, sizeof(RASCONN), size, count, control->connections.size()))
         return code;
     for (std::size_t i = 0; i < control->connections.size(); ++i) {
-        char* record = static_cast<char*>(connections) + i * kConnSize;
-        *reinterpret_cast<UINT_PTR*>(record + 4) = control->connections[i].handle;
-        lstrcpynA(record + 8, control->connections[i].entry.c_str(), 257);
+        connections[i].hrasconn = reinterpret_cast<HANDLE>(control->connections[i].handle);
+        lstrcpynA(connections[i].szEntryName, control->connections[i].entry.c_str(),
+                  sizeof connections[i].szEntryName);
     }
     return 0;
 }
 
 DWORD WINAPI Fake_RasGetProjectionInfoA(HANDLE connection, DWORD projection, void* info, DWORD* size)
 {
+    auto* ip = static_cast<RASPPPIP*>(info);
     if (DWORD code = Call("RasGetProjectionInfoA",
                           "conn=" + Hex(reinterpret_cast<UINT_PTR>(connection))
                               + " kind=" + Hex(projection, "%lX") + " size=" + std::to_string(*size)
-                              + " rec=" + Size(info) + " zeroed=" + Zeroed(info, 4, kPppIpSize)))
+                              + " rec=" + Size(info) + " zeroed=" + Zeroed(info, 4, sizeof(RASPPPIP))))
         return code;
-    if (*static_cast<DWORD*>(info) != kPppIpSize || *size < kPppIpSize)
+    if (ip->dwSize != sizeof(RASPPPIP) || *size < sizeof(RASPPPIP))
         return kInvalidSize;
     for (const auto& c : control->connections)
         if (c.handle == reinterpret_cast<UINT_PTR>(connection)) {
-            lstrcpynA(static_cast<char*>(info) + 8, c.ip.c_str(), 16);
+            lstrcpynA(ip->szIpAddress, c.ip.c_str(), sizeof ip->szIpAddress);
             return 0;
         }
     return kInvalidHandle;
 }
 
-DWORD WINAPI Fake_RasGetEntryDialParamsA(LPCSTR phoneBook, void* params, BOOL* passwordSaved)
+DWORD WINAPI Fake_RasGetEntryDialParamsA(LPCSTR phoneBook, RASDIALPARAMS* params, BOOL* passwordSaved)
 {
-    auto* bytes = static_cast<char*>(params);
     if (DWORD code = Call("RasGetEntryDialParamsA",
                           "book=" + NullOrSet(phoneBook) + " rec=" + Size(params)
-                              + " entry=" + Text(bytes + kDpNameAt)
-                              + " zeroed=" + Zeroed(params, kDpPhoneAt, kDialParamsSize)))
+                              + " entry=" + Text(params->szEntryName)
+                              + " zeroed=" + Zeroed(params, offsetof(RASDIALPARAMS, szPhoneNumber),
+                                                    sizeof(RASDIALPARAMS))))
         return code;
-    if (*static_cast<DWORD*>(params) != kDialParamsSize)
+    if (params->dwSize != sizeof(RASDIALPARAMS))
         return kInvalidSize;
-    std::strcpy(bytes + kDpUserAt, "dialuser");
-    lstrcpynA(bytes + kDpPasswordAt, control->savedPassword.c_str(), 257);
+    std::strcpy(params->szUserName, "dialuser");
+    lstrcpynA(params->szPassword, control->savedPassword.c_str(), sizeof params->szPassword);
     *passwordSaved = !control->savedPassword.empty();
     return 0;
 }
 
-DWORD WINAPI Fake_RasSetEntryDialParamsA(LPCSTR phoneBook, void* params, BOOL removePassword)
+DWORD WINAPI Fake_RasSetEntryDialParamsA(LPCSTR phoneBook, RASDIALPARAMS* params, BOOL removePassword)
 {
     return Call("RasSetEntryDialParamsA", "book=" + NullOrSet(phoneBook) + " " + Record(params)
                                               + " remove=" + Hex(static_cast<DWORD>(removePassword), "%lX"));
 }
 
-DWORD WINAPI Fake_RasDialA(void* extensions, LPCSTR phoneBook, void* params, DWORD notifierKind,
+DWORD WINAPI Fake_RasDialA(void* extensions, LPCSTR phoneBook, RASDIALPARAMS* params, DWORD notifierKind,
                            void* notifier, HANDLE* connection)
 {
     auto handle = reinterpret_cast<UINT_PTR>(*connection);
