@@ -15,6 +15,7 @@
 #include "PathOfF.h"
 #include "domtable.h"
 #include "readastr.h"
+#include "version.h"
 
 namespace rozoru {
 
@@ -356,7 +357,7 @@ void TForm1::btnGoClick()
 
 void TForm1::btnHelpClick() { zt::Application.ShowMessage(ReadAsString(AppDir + "help.txt")); }
 
-void TForm1::Button1Click() { zt::Application.ShowMessage("Tessaly Whois V1.03"); }
+void TForm1::Button1Click() { zt::Application.ShowMessage("Tessaly Whois V" RZ_VERSION_TEXT); }
 
 void TForm1::btnKoEncryptClick() { ShellOpenFile(handle_, kEncryptionPage, "", "", SW_SHOW); }
 

@@ -7,7 +7,7 @@ if(NOT built EQUAL 0)
 endif()
 
 set(dist ${BINARY_DIR}/dist)
-set(zip ${dist}/rozoru-1.03-win32.zip)
+set(zip ${dist}/${ZIP_NAME})
 if(NOT EXISTS ${zip})
   message(FATAL_ERROR "${zip} is missing")
 endif()
