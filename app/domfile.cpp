@@ -1,6 +1,7 @@
 // SelectServer over the table file.
 #include <windows.h>
 
+#include "../classes/handle.h"
 #include "../classes/sysutils.h"
 #include "domtable.h"
 
@@ -10,28 +11,25 @@ namespace {
 
 class TableFile : public ByteSource {
 public:
+    // The file closes on every path, also while a read error is on its way out.
     explicit TableFile(const std::string& path)
+        : file_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr))
     {
-        handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE)
+        if (!file_)
             throw zt::EInOutError(static_cast<int>(GetLastError()));
     }
-    // Closes on every path, also while a read error is on its way out.
-    ~TableFile() override { CloseHandle(handle_); }
-    TableFile(const TableFile&) = delete;
-    TableFile& operator=(const TableFile&) = delete;
 
     std::size_t Read(char* buffer, std::size_t size) override
     {
         DWORD got = 0;
-        if (!ReadFile(handle_, buffer, static_cast<DWORD>(size), &got, nullptr))
+        if (!ReadFile(file_.get(), buffer, static_cast<DWORD>(size), &got, nullptr))
             throw zt::EInOutError(static_cast<int>(GetLastError()));
         return got;
     }
 
 private:
-    HANDLE handle_;
+    zt::OwnedFile file_;
 };
 
 } // namespace

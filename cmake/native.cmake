@@ -3,7 +3,7 @@
 set(RZ_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
 target_compile_options(rz_pure PRIVATE ${RZ_SANITIZE})
 target_link_options(rz_pure PUBLIC ${RZ_SANITIZE})
-target_sources(rz_pure PRIVATE socket/ztmsgs_table.cpp classes/memblock_heap.cpp)
+target_sources(rz_pure PRIVATE socket/ztmsgs_table.cpp)
 
 add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 

@@ -121,55 +121,6 @@ TEST(ScanTable, StopsReadingAtTheFirstMatch)
     EXPECT_LE(source.Consumed(), table.size() + 16);
 }
 
-TEST(ScanTable, RecordsAcrossReadBoundariesAreFound)
-{
-    // Fillers of varied lengths and line ends put the wanted record at every offset
-    // around the reader's 64 KiB refills.
-    std::string fillers;
-    for (int i = 0; fillers.size() < 70000; ++i) {
-        std::string end = i % 3 == 0 ? "\r" : "\r\n";
-        fillers += "d" + std::to_string(i) + end + std::string(i % 17, 'a') + "\n" + end
-                   + "whois" + std::to_string(i) + end;
-    }
-    for (std::size_t cut = 65536 - 40; cut < 65536 + 40; ++cut) {
-        // Cut the fillers at a record boundary at or after `cut`.
-        std::size_t at = 0, records = 0;
-        for (std::size_t pos = 0; pos < fillers.size() && at < cut; ++records) {
-            for (int line = 0; line < 3; ++line) {
-                pos = fillers.find('\r', pos) + 1;
-                if (pos < fillers.size() && fillers[pos] == '\n')
-                    ++pos;
-            }
-            at = pos;
-        }
-        std::string table = fillers.substr(0, at) + "JP\r\nJapan\r\nwhois.jprs.jp\r\n" + fillers.substr(at);
-        for (std::size_t piece : {std::size_t(65536), std::size_t(4093)}) {
-            ServerSelection s = Select("x.jp", table, piece);
-            ASSERT_TRUE(s.Matched) << cut << " " << piece;
-            EXPECT_EQ(s.Header, kJapan) << cut;
-            ServerSelection filler = Select("x.d" + std::to_string(records), table, piece);
-            EXPECT_EQ(filler.WhoisServer, "whois" + std::to_string(records)) << cut;
-        }
-    }
-}
-
-TEST(LineEndMask, EveryWayAgreesOnEveryByteValueAndPosition)
-{
-    char block[32];
-    for (int position = 0; position < 32; ++position) {
-        for (int value = 0; value < 256; ++value) {
-            for (int i = 0; i < 32; ++i)
-                block[i] = static_cast<char>(i == position ? value : (i * 37 + value) % 256);
-            std::uint32_t expected = 0;
-            for (int i = 0; i < 32; ++i)
-                if (block[i] == '\r' || block[i] == '\x1A')
-                    expected |= 1u << i;
-            ASSERT_EQ(rozoru::LineEndMaskPortable(block), expected) << position << " " << value;
-            ASSERT_EQ(rozoru::LineEndMask(block), expected) << position << " " << value;
-        }
-    }
-}
-
 TEST(ScanTable, HugeFieldsHaveNoLengthLimit)
 {
     std::string area(1 << 20, 'A');
