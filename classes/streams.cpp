@@ -5,14 +5,6 @@
 
 namespace zt {
 
-MemoryStream::~MemoryStream() { FreeBlock(block_); }
-
-void MemoryStream::Reserve(std::size_t needed)
-{
-    if (needed > block_.capacity)
-        GrowBlock(block_, size_, needed);
-}
-
 std::size_t MemoryStream::Write(const void* buffer, std::size_t count)
 {
     if (count == 0)
@@ -20,42 +12,36 @@ std::size_t MemoryStream::Write(const void* buffer, std::size_t count)
     std::size_t end = position_ + count;
     if (end < position_)
         throw std::bad_alloc();
-    Reserve(end);
-    if (position_ > size_)
-        std::memset(block_.data + size_, 0, position_ - size_);
-    std::memcpy(block_.data + position_, buffer, count);
+    if (end > data_.size())
+        data_.resize(end); // a gap behind the old end reads as zero bytes
+    std::memcpy(data_.data() + position_, buffer, count);
     position_ = end;
-    if (end > size_)
-        size_ = end;
     return count;
 }
 
 std::size_t MemoryStream::Read(void* buffer, std::size_t count)
 {
-    if (position_ >= size_)
+    if (position_ >= data_.size())
         return 0;
-    std::size_t available = size_ - position_;
+    std::size_t available = data_.size() - position_;
     if (count > available)
         count = available;
-    std::memcpy(buffer, block_.data + position_, count);
+    std::memcpy(buffer, data_.data() + position_, count);
     position_ += count;
     return count;
 }
 
 void MemoryStream::SetSize(std::size_t size)
 {
-    Reserve(size);
-    if (size > size_)
-        std::memset(block_.data + size_, 0, size - size_);
-    size_ = size;
-    if (position_ > size_)
-        position_ = size_;
+    data_.resize(size);
+    if (position_ > size)
+        position_ = size;
 }
 
 void MemoryStream::Clear() noexcept
 {
-    FreeBlock(block_);
-    size_ = position_ = 0;
+    std::vector<char>().swap(data_);
+    position_ = 0;
 }
 
 int StringList::IndexOf(const std::string& line) const

@@ -9,31 +9,16 @@
 
 namespace zt {
 
-// The memory behind a MemoryStream. How it grows is the platform's part
-// (memblock_*.cpp): plain realloc in the native build, reserved address space that is
-// committed as the stream grows on Windows, where moving large heap blocks is slow.
-struct MemoryBlock {
-    char* data = nullptr;
-    std::size_t capacity = 0; // usable bytes
-    std::size_t reserved = 0; // address space held, where the platform reserves
-};
-
-// Makes at least `needed` bytes usable, keeping the first `keep` bytes; the block may
-// move. Raises std::bad_alloc.
-void GrowBlock(MemoryBlock& block, std::size_t keep, std::size_t needed);
-void FreeBlock(MemoryBlock& block) noexcept;
-
 class MemoryStream {
 public:
     MemoryStream() = default;
-    ~MemoryStream();
     MemoryStream(const MemoryStream&) = delete;
     MemoryStream& operator=(const MemoryStream&) = delete;
 
-    std::size_t Size() const noexcept { return size_; }
+    std::size_t Size() const noexcept { return data_.size(); }
     std::size_t Position() const noexcept { return position_; }
     void SetPosition(std::size_t position) noexcept { position_ = position; }
-    const char* Memory() const noexcept { return block_.data; }
+    const char* Memory() const noexcept { return data_.data(); }
 
     // Writes at the current position, growing the stream as needed; returns count.
     std::size_t Write(const void* buffer, std::size_t count);
@@ -44,7 +29,7 @@ public:
     // Releases the memory: size 0, position 0.
     void Clear() noexcept;
 
-    std::string ToString() const { return std::string(block_.data ? block_.data : "", size_); }
+    std::string ToString() const { return std::string(data_.begin(), data_.end()); }
 
     // Creates or truncates the file and writes the whole content. Raises
     // EFCreateError when the file cannot be created, EWriteError when not every
@@ -52,10 +37,8 @@ public:
     void SaveToFile(const std::string& fileName) const;
 
 private:
-    void Reserve(std::size_t needed);
-
-    MemoryBlock block_;
-    std::size_t size_ = 0;
+    // The heap, doubling as it grows.
+    std::vector<char> data_;
     std::size_t position_ = 0;
 };
 
