@@ -23,13 +23,13 @@ std::string ReadAsString(const std::string& fileName)
     if (!FileExists(fileName))
         return result;
 
-    zt::FileHandle file(CreateFileA(fileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid())
+    zt::OwnedFile file(CreateFileA(fileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         throw zt::EFOpenError(fileName);
 
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 || size.QuadPart > 0x7FFFFFFF)
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > 0x7FFFFFFF)
         throw zt::EReadError();
     DWORD wanted = static_cast<DWORD>(size.QuadPart);
     if (wanted == 0)
@@ -37,7 +37,7 @@ std::string ReadAsString(const std::string& fileName)
 
     result.resize(wanted);
     DWORD got = 0;
-    if (!ReadFile(file.Get(), result.data(), wanted, &got, nullptr) || got != wanted)
+    if (!ReadFile(file.get(), result.data(), wanted, &got, nullptr) || got != wanted)
         throw zt::EReadError();
     return result;
 }

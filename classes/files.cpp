@@ -34,10 +34,10 @@ DWORD WriteAll(HANDLE file, const char* data, std::size_t size) noexcept
 
 void MemoryStream::SaveToFile(const std::string& fileName) const
 {
-    FileHandle file(CreateForWriting(fileName));
-    if (!file.Valid())
+    OwnedFile file(CreateForWriting(fileName));
+    if (!file)
         throw EFCreateError(fileName);
-    if (WriteAll(file.Get(), block_.data, size_) != 0)
+    if (WriteAll(file.get(), data_.data(), data_.size()) != 0)
         throw EWriteError();
     if (!file.Close())
         throw EWriteError();
@@ -45,13 +45,13 @@ void MemoryStream::SaveToFile(const std::string& fileName) const
 
 void StringList::SaveToFile(const std::string& fileName) const
 {
-    FileHandle file(CreateForWriting(fileName));
-    if (!file.Valid())
+    OwnedFile file(CreateForWriting(fileName));
+    if (!file)
         throw EInOutError(static_cast<int>(GetLastError()));
     std::string text = Text();
-    if (DWORD error = WriteAll(file.Get(), text.data(), text.size()))
+    if (DWORD error = WriteAll(file.get(), text.data(), text.size()))
         throw EInOutError(static_cast<int>(error));
-    if (!FlushFileBuffers(file.Get()) || !file.Close())
+    if (!FlushFileBuffers(file.get()) || !file.Close())
         throw EInOutError(static_cast<int>(GetLastError()));
 }
 

@@ -26,22 +26,22 @@ void RegisterOnce(WNDPROC procedure)
 HiddenWindow::HiddenWindow(Handler handler) : handler_(std::move(handler))
 {
     RegisterOnce(&HiddenWindow::WindowProc);
-    handle_ = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-    if (handle_ == nullptr)
+    handle_.reset(CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr));
+    if (!handle_)
         throw Exception("Cannot create the notification window");
-    SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(handle_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 HiddenWindow::~HiddenWindow()
 {
-    SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
-    DestroyWindow(handle_);
+    // From here on the window no longer reaches this object; the owner destroys it.
+    SetWindowLongPtrA(handle_.get(), GWLP_USERDATA, 0);
 }
 
 LRESULT HiddenWindow::Default(UINT message, WPARAM wParam, LPARAM lParam) const
 {
-    return DefWindowProcA(handle_, message, wParam, lParam);
+    return DefWindowProcA(handle_.get(), message, wParam, lParam);
 }
 
 LRESULT CALLBACK HiddenWindow::WindowProc(HWND window, UINT message, WPARAM wParam,

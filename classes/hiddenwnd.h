@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "handle.h"
+
 namespace zt {
 
 class HiddenWindow {
@@ -18,7 +20,7 @@ public:
     HiddenWindow(const HiddenWindow&) = delete;
     HiddenWindow& operator=(const HiddenWindow&) = delete;
 
-    HWND Handle() const noexcept { return handle_; }
+    HWND Handle() const noexcept { return handle_.get(); }
 
     // The platform's default processing for this window.
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) const;
@@ -27,7 +29,7 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     Handler handler_;
-    HWND handle_ = nullptr;
+    OwnedWindow handle_;
 };
 
 } // namespace zt

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "../classes/application.h"
+#include "../classes/handle.h"
 #include "../classes/hiddenwnd.h"
 #include "../classes/timer.h"
 #include "../socket/ztsockerr.h"
@@ -48,29 +49,25 @@ bool SameTextSystemLocale(const std::string& a, const std::string& b)
            == CSTR_EQUAL;
 }
 
-// Runs an action when the scope is left, also by an exception.
-template <class Action>
-class AtExit {
-public:
-    explicit AtExit(Action action) : action_(std::move(action)) {}
-    ~AtExit() { action_(); }
-    AtExit(const AtExit&) = delete;
-    AtExit& operator=(const AtExit&) = delete;
-
-private:
-    Action action_;
-};
+// Lists records into a zero-filled buffer whose first record carries the size; the
+// count is capped at the buffer's room.
+template <class Record, DWORD N, class List>
+DWORD Enumerate(Record (&buffer)[N], DWORD& count, List list)
+{
+    buffer[0].dwSize = sizeof(Record);
+    DWORD size = sizeof buffer;
+    DWORD result = list(buffer, &size, &count);
+    count = std::min(count, N);
+    return result;
+}
 
 std::string RasErrorText(std::uint32_t code)
 {
     char buffer[256] = {};
-    if (HMODULE library = ras::LoadRasLibrary()) {
-        if (auto getText = ras::Find<ras::RasGetErrorStringA_t>(library, "RasGetErrorStringA")) {
-            if (getText(code, buffer, sizeof buffer) != 0)
-                std::snprintf(buffer, sizeof buffer, "RAS error no %lu",
-                              static_cast<unsigned long>(code));
-        }
-        FreeLibrary(library);
+    OwnedLibrary library = ras::LoadRasLibrary();
+    if (auto getText = ras::Import_RasGetErrorStringA(library.get())) {
+        if (getText(code, buffer, sizeof buffer) != 0)
+            std::snprintf(buffer, sizeof buffer, "RAS error no %lu", static_cast<unsigned long>(code));
     }
     buffer[sizeof buffer - 1] = '\0';
     return buffer;
@@ -107,9 +104,7 @@ TztRas::TztRas(Component* owner) : Component(owner)
 TztRas::~TztRas()
 {
     // A link that is up stays up.
-    if (rasLib_ != nullptr)
-        FreeLibrary(rasLib_);
-    rasLib_ = nullptr;
+    rasLib_.reset();
     entries_.Clear();
     delete dialTimer_;
     dialTimer_ = nullptr;
@@ -124,16 +119,16 @@ HWND TztRas::WindowHandle() const noexcept
 const StringList& TztRas::GetEntries()
 {
     entries_.Clear();
-    auto enumEntries = ras::Find<ras::RasEnumEntriesA_t>(rasLib_, "RasEnumEntriesA");
+    auto enumEntries = ras::Import_RasEnumEntriesA(rasLib_.get());
     if (enumEntries == nullptr)
         return entries_;
     ras::RASENTRYNAME buffer[ras::EntryBufferCount] = {};
-    buffer[0].dwSize = sizeof(ras::RASENTRYNAME);
-    DWORD size = ras::EntryBufferSize;
     DWORD count = 0;
-    lastError_ = enumEntries(nullptr, nullptr, buffer, &size, &count);
+    lastError_ = Enumerate(buffer, count, [&](auto* records, DWORD* size, DWORD* got) {
+        return enumEntries(nullptr, nullptr, records, size, got);
+    });
     if (lastError_ == 0)
-        for (DWORD i = 0; i < std::min(count, ras::EntryBufferCount); ++i)
+        for (DWORD i = 0; i < count; ++i)
             entries_.Add(FieldText(buffer[i].szEntryName));
     return entries_;
 }
@@ -190,18 +185,14 @@ void TztRas::ReadProperty(const std::string& name, const std::string& value)
 
 bool TztRas::IsConnected()
 {
-    auto enumConnections =
-        ras::Find<ras::RasEnumConnectionsA_t>(rasLib_, "RasEnumConnectionsA");
+    auto enumConnections = ras::Import_RasEnumConnectionsA(rasLib_.get());
     if (enumConnections == nullptr)
         return false;
     ras::RASCONN buffer[ras::ConnBufferCount] = {};
-    buffer[0].dwSize = sizeof(ras::RASCONN);
-    DWORD size = ras::ConnBufferSize;
     DWORD count = 0;
-    lastError_ = enumConnections(buffer, &size, &count);
+    lastError_ = Enumerate(buffer, count, enumConnections);
     if (lastError_ != 0)
         throw ERASError(lastError_);
-    count = std::min(count, ras::ConnBufferCount);
 
     for (DWORD i = 0; i < count; ++i) {
         if (FieldText(buffer[i].szEntryName) == service_ && buffer[i].hrasconn != connHandle_) {
@@ -213,7 +204,7 @@ bool TztRas::IsConnected()
         return false;
 
     auto projectionInfo =
-        ras::Find<ras::RasGetProjectionInfoA_t>(rasLib_, "RasGetProjectionInfoA");
+        ras::Import_RasGetProjectionInfoA(rasLib_.get());
     if (projectionInfo == nullptr)
         return false;
     for (DWORD i = 0; i < count; ++i) {
@@ -238,9 +229,9 @@ void TztRas::Connect()
         dialled_ = false;
         return;
     }
-    auto getParams = ras::Find<ras::RasGetEntryDialParamsA_t>(rasLib_, "RasGetEntryDialParamsA");
-    auto setParams = ras::Find<ras::RasSetEntryDialParamsA_t>(rasLib_, "RasSetEntryDialParamsA");
-    auto dial = ras::Find<ras::RasDialA_t>(rasLib_, "RasDialA");
+    auto getParams = ras::Import_RasGetEntryDialParamsA(rasLib_.get());
+    auto setParams = ras::Import_RasSetEntryDialParamsA(rasLib_.get());
+    auto dial = ras::Import_RasDialA(rasLib_.get());
     if (getParams == nullptr || setParams == nullptr || dial == nullptr)
         return;
 
@@ -302,7 +293,7 @@ void TztRas::Connect()
 
 void TztRas::HangUp()
 {
-    auto hangUp = ras::Find<ras::RasHangUpA_t>(rasLib_, "RasHangUpA");
+    auto hangUp = ras::Import_RasHangUpA(rasLib_.get());
     if (hangUp == nullptr)
         return;
     AtExit down([this] {
@@ -372,10 +363,10 @@ LRESULT TztRas::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
 std::string TztRas::StatusText(std::uint32_t state) const
 {
     UINT id = ras::StatusResourceId(state);
-    if (id == 0 || rasLib_ == nullptr)
+    if (id == 0 || !rasLib_)
         return {};
     char buffer[256] = {};
-    int length = LoadStringA(rasLib_, id, buffer, 255);
+    int length = LoadStringA(rasLib_.get(), id, buffer, 255);
     return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "../classes/component.h"
+#include "../classes/handle.h"
 #include "../classes/streams.h"
 #include "../classes/sysutils.h"
 
@@ -84,7 +85,7 @@ private:
     std::unique_ptr<HiddenWindow> window_;
     bool dialled_ = false;
     std::int32_t countdown_ = 0;
-    HMODULE rasLib_ = nullptr;
+    OwnedLibrary rasLib_;
     std::uint32_t lastError_ = 0;
     Timer* dialTimer_ = nullptr;
     bool aborted_ = false;

@@ -25,19 +25,14 @@ UINT StatusResourceId(std::uint32_t state) noexcept
     }
 }
 
-HMODULE LoadRasLibrary() noexcept
+OwnedLibrary LoadRasLibrary() noexcept
 {
     // A missing library is a normal condition: no "cannot find" box.
     UINT previous = SetErrorMode(0);
     SetErrorMode(previous | SEM_NOOPENFILEERRORBOX | SEM_FAILCRITICALERRORS);
-    HMODULE library = LoadLibraryA("rasapi32.dll");
+    OwnedLibrary library(LoadLibraryA("rasapi32.dll"));
     SetErrorMode(previous);
     return library;
-}
-
-FARPROC FindFunction(HMODULE library, const char* name) noexcept
-{
-    return library != nullptr ? GetProcAddress(library, name) : nullptr;
 }
 
 } // namespace zt::ras

@@ -9,6 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "../classes/handle.h"
+#include "../classes/imports.h"
+
 namespace zt::ras {
 
 // Field lengths, each without the terminating zero.
@@ -91,17 +94,19 @@ inline constexpr DWORD RASP_PppIp = 0x8021;
 inline constexpr DWORD NotifierWindowMessage = 0xFFFFFFFF;
 
 // Dial states.
-inline constexpr DWORD RASCS_OpenPort = 0;
-inline constexpr DWORD RASCS_PortOpened = 1;
-inline constexpr DWORD RASCS_ConnectDevice = 2;
-inline constexpr DWORD RASCS_DeviceConnected = 3;
-inline constexpr DWORD RASCS_AllDevicesConnected = 4;
-inline constexpr DWORD RASCS_Authenticate = 5;
-inline constexpr DWORD RASCS_Authenticated = 14;
-inline constexpr DWORD RASCS_StartAuthentication = 19;
-inline constexpr DWORD RASCS_LogonNetwork = 21;
-inline constexpr DWORD RASCS_Connected = 0x2000;
-inline constexpr DWORD RASCS_Disconnected = 0x2001;
+enum : DWORD {
+    RASCS_OpenPort = 0,
+    RASCS_PortOpened = 1,
+    RASCS_ConnectDevice = 2,
+    RASCS_DeviceConnected = 3,
+    RASCS_AllDevicesConnected = 4,
+    RASCS_Authenticate = 5,
+    RASCS_Authenticated = 14,
+    RASCS_StartAuthentication = 19,
+    RASCS_LogonNetwork = 21,
+    RASCS_Connected = 0x2000,
+    RASCS_Disconnected = 0x2001,
+};
 
 // Name of the registered message that carries dial progress: first parameter the
 // dial state, second an error code (0 for none).
@@ -111,31 +116,27 @@ inline constexpr char DialEventMessageName[] = "RASDIALEVENT";
 // 16 bits of the state are used); 0 when the state has none.
 UINT StatusResourceId(std::uint32_t state) noexcept;
 
-// The library's functions, ANSI variants.
-using RasEnumEntriesA_t = DWORD(WINAPI*)(LPCSTR reserved, LPCSTR phoneBook,
-                                         RASENTRYNAME* entries, DWORD* size, DWORD* count);
-using RasEnumConnectionsA_t = DWORD(WINAPI*)(RASCONN* connections, DWORD* size, DWORD* count);
-using RasGetProjectionInfoA_t = DWORD(WINAPI*)(HRASCONN connection, DWORD projection,
-                                               void* info, DWORD* size);
-using RasGetEntryDialParamsA_t = DWORD(WINAPI*)(LPCSTR phoneBook, RASDIALPARAMS* params,
-                                                BOOL* passwordSaved);
-using RasSetEntryDialParamsA_t = DWORD(WINAPI*)(LPCSTR phoneBook, RASDIALPARAMS* params,
-                                                BOOL removePassword);
-using RasDialA_t = DWORD(WINAPI*)(void* extensions, LPCSTR phoneBook, RASDIALPARAMS* params,
-                                  DWORD notifierKind, void* notifier, HRASCONN* connection);
-using RasHangUpA_t = DWORD(WINAPI*)(HRASCONN connection);
-using RasGetErrorStringA_t = DWORD(WINAPI*)(UINT code, LPSTR buffer, DWORD size);
+// The library's functions, ANSI variants, one line each: RasEnumEntriesA_t is the
+// pointer type and Import_RasEnumEntriesA(library) the lookup by name (null when
+// the library or the function is missing), and so on for each.
+#define ZT_RASAPI32_FUNCTIONS(X)                                                            \
+    X(RasEnumEntriesA, DWORD(WINAPI*)(LPCSTR reserved, LPCSTR phoneBook,                    \
+                                      RASENTRYNAME* entries, DWORD* size, DWORD* count))    \
+    X(RasEnumConnectionsA, DWORD(WINAPI*)(RASCONN* connections, DWORD* size, DWORD* count)) \
+    X(RasGetProjectionInfoA, DWORD(WINAPI*)(HRASCONN connection, DWORD projection,          \
+                                            void* info, DWORD* size))                       \
+    X(RasGetEntryDialParamsA, DWORD(WINAPI*)(LPCSTR phoneBook, RASDIALPARAMS* params,       \
+                                             BOOL* passwordSaved))                          \
+    X(RasSetEntryDialParamsA, DWORD(WINAPI*)(LPCSTR phoneBook, RASDIALPARAMS* params,       \
+                                             BOOL removePassword))                          \
+    X(RasDialA, DWORD(WINAPI*)(void* extensions, LPCSTR phoneBook, RASDIALPARAMS* params,   \
+                               DWORD notifierKind, void* notifier, HRASCONN* connection))   \
+    X(RasHangUpA, DWORD(WINAPI*)(HRASCONN connection))                                      \
+    X(RasGetErrorStringA, DWORD(WINAPI*)(UINT code, LPSTR buffer, DWORD size))
 
-// Loads "rasapi32.dll"; nullptr when it cannot be loaded (no system box is shown).
-HMODULE LoadRasLibrary() noexcept;
+ZT_RASAPI32_FUNCTIONS(ZT_IMPORT)
 
-// Looks an export up by name now; nullptr when the module is null or lacks it.
-FARPROC FindFunction(HMODULE library, const char* name) noexcept;
-
-template <class Function>
-Function Find(HMODULE library, const char* name) noexcept
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(FindFunction(library, name)));
-}
+// Loads "rasapi32.dll"; empty when it cannot be loaded (no system box is shown).
+OwnedLibrary LoadRasLibrary() noexcept;
 
 } // namespace zt::ras

@@ -8,6 +8,36 @@
 
 #include <cstdint>
 
+#include "../classes/handle.h"
+#include "../classes/imports.h"
+
+// The library's functions, in the binding's order, each with the signature of the
+// system's own declaration. inet_addr is bound by hand: it has a lookup of its own.
+#define ZT_WSOCK32_FUNCTIONS(X)                                                             \
+    X(closesocket)                                                                          \
+    X(connect)                                                                              \
+    X(htons)                                                                                \
+    X(recv)                                                                                 \
+    X(send)                                                                                 \
+    X(socket)                                                                               \
+    X(gethostname)                                                                          \
+    X(WSAStartup)                                                                           \
+    X(WSACleanup)                                                                           \
+    X(WSAGetLastError)                                                                      \
+    X(WSAIsBlocking)                                                                        \
+    X(WSACancelBlockingCall)                                                                \
+    X(WSAAsyncGetServByName)                                                                \
+    X(WSAAsyncGetHostByName)                                                                \
+    X(WSACancelAsyncRequest)                                                                \
+    X(WSAAsyncSelect)
+
+namespace zt::wsock32 {
+#define ZT_WSOCK32_IMPORT(name) ZT_IMPORT(name, decltype(&::name))
+ZT_WSOCK32_FUNCTIONS(ZT_WSOCK32_IMPORT)
+ZT_WSOCK32_IMPORT(inet_addr)
+#undef ZT_WSOCK32_IMPORT
+} // namespace zt::wsock32
+
 namespace zt {
 
 class TztWinsock {
@@ -36,36 +66,32 @@ public:
         return static_cast<std::uint16_t>(param & 0xFFFF);
     }
 
-    // The Windows Sockets operations, each with the signature of the function of the
-    // same name.
-    int closesocket(SOCKET s);
-    int connect(SOCKET s, const struct sockaddr* name, int nameLength);
-    u_short htons(u_short value);
+    // The Windows Sockets operations, one for each function of the list, called with
+    // that function's arguments: GetProc, then the call.
+#define ZT_WSOCK32_OPERATION(name)                                                          \
+    template <class... Args>                                                                \
+    auto name(Args... args)                                                                 \
+    {                                                                                       \
+        return Require(wsock32::Import_##name(module_.get()), #name)(args...);              \
+    }
+    ZT_WSOCK32_FUNCTIONS(ZT_WSOCK32_OPERATION)
+#undef ZT_WSOCK32_OPERATION
+
+    // Looked up in the held handle directly: with no library loaded this reports the
+    // function, not the library, as missing.
     unsigned long inet_addr(const char* text);
-    int recv(SOCKET s, char* buffer, int length, int flags);
-    int send(SOCKET s, const char* buffer, int length, int flags);
-    SOCKET socket(int family, int type, int protocol);
-    int gethostname(char* name, int length);
-    int WSAStartup(WORD version, LPWSADATA data);
-    int WSACleanup();
-    int WSAGetLastError();
-    BOOL WSAIsBlocking();
-    int WSACancelBlockingCall();
-    HANDLE WSAAsyncGetServByName(HWND window, u_int message, const char* name,
-                                 const char* protocol, char* buffer, int length);
-    HANDLE WSAAsyncGetHostByName(HWND window, u_int message, const char* name, char* buffer,
-                                 int length);
-    int WSACancelAsyncRequest(HANDLE request);
-    int WSAAsyncSelect(SOCKET s, HWND window, u_int message, long events);
 
 private:
-    template <class Function>
-    Function Proc(const char* name)
+    // The found function, or the binding's error for a missing library or function.
+    template <class Pointer>
+    Pointer Require(Pointer function, const char* name)
     {
-        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProc(name)));
+        if (!IsLoaded() || function == nullptr)
+            GetProc(name); // raises
+        return function;
     }
 
-    HMODULE handle_ = nullptr;
+    OwnedLibrary module_;
 };
 
 // The one instance: created before any component, freed after all of them.
