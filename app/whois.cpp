@@ -1,14 +1,18 @@
 // The main window and the flow of one lookup.
 #include "whois.h"
 
+#include <commctrl.h>
 #include <richedit.h>
 
+#include <algorithm>
+#include <cstring>
 #include <exception>
 #include <vector>
 
 #include "../classes/application.h"
 #include "../classes/dispatch.h"
 #include "../classes/sysutils.h"
+#include "../classes/handle.h"
 #include "../classes/winfile.h"
 #include "../whois/ztwhois.h"
 #include "FmxUtils.h"
@@ -31,9 +35,11 @@ const int kClientHeight = 364;
 const DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 const DWORD kFormExStyle = 0;
 
-// The rich-text box's own window procedure, kept while ours sits in front of it.
-const char kResultsDefaultProc[] = "RozoruResultsDefaultProc";
 const int kLongResults = 64 * 1024;
+// Id of our subclass of the results box.
+const UINT_PTR kResultsSubclass = 1;
+// The longest domain name; the host box takes no more.
+const int kHostLimit = 253;
 
 static_assert(sizeof(kEncryptionPage) <= kShellTextBuffer, "the address must fit its buffer");
 static_assert(sizeof(kAntiSpamPage) <= kShellTextBuffer, "the address must fit its buffer");
@@ -49,7 +55,36 @@ std::string TextOf(HWND control)
     return text;
 }
 
-void SetText(HWND control, const std::string& text) { SetWindowTextA(control, text.c_str()); }
+// The rest of a text that the rich-text box reads in.
+struct StreamSource {
+    const char* next;
+    std::size_t left;
+};
+
+DWORD CALLBACK ReadStreamSource(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* got)
+{
+    auto* from = reinterpret_cast<StreamSource*>(cookie);
+    std::size_t count = std::min(from->left, static_cast<std::size_t>(size));
+    // A CR LF stays in one piece: split, it would read as two line ends.
+    if (count > 1 && count < from->left && from->next[count - 1] == '\r' && from->next[count] == '\n')
+        --count;
+    std::memcpy(buffer, from->next, count);
+    from->next += count;
+    from->left -= count;
+    *got = static_cast<LONG>(count);
+    return 0;
+}
+
+// Puts text into the rich-text box as plain text: a text that looks like RTF is shown
+// as it is, never parsed. A zero byte ends the shown text.
+void SetPlainText(HWND box, const std::string& text)
+{
+    StreamSource source{text.data(), std::min(text.size(), text.find('\0'))};
+    EDITSTREAM stream = {};
+    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+    stream.pfnCallback = ReadStreamSource;
+    SendMessageA(box, EM_STREAMIN, SF_TEXT, reinterpret_cast<LPARAM>(&stream));
+}
 
 std::string ModuleFileName()
 {
@@ -88,39 +123,27 @@ class TForm1::Resources {
 public:
     explicit Resources(HINSTANCE instance)
         : font(CreateUiFont(11, FW_NORMAL)), helpFont(CreateUiFont(13, FW_BOLD)),
-          richEdit(LoadLibraryA("riched20.dll"))
+          richEdit(LoadLibraryA("riched20.dll")),
+          logo(static_cast<HBITMAP>(
+              LoadImageA(instance, "LOGO", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)))
     {
-        logo = static_cast<HBITMAP>(
-            LoadImageA(instance, "LOGO", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-        if (logo != nullptr) {
-            BITMAP info = {};
-            GetObjectA(logo, sizeof info, &info);
-            logoWidth = info.bmWidth;
-            logoHeight = info.bmHeight;
-            // The colour of the bottom-left pixel is drawn as the background.
-            HDC memory = CreateCompatibleDC(nullptr);
-            HGDIOBJ previous = SelectObject(memory, logo);
-            transparentColor = GetPixel(memory, 0, logoHeight - 1);
-            SelectObject(memory, previous);
-            DeleteDC(memory);
-        }
+        if (!logo)
+            return;
+        BITMAP info = {};
+        GetObjectA(logo.get(), sizeof info, &info);
+        logoWidth = info.bmWidth;
+        logoHeight = info.bmHeight;
+        // The colour of the bottom-left pixel is drawn as the background.
+        zt::OwnedDC memory(CreateCompatibleDC(nullptr));
+        HGDIOBJ previous = SelectObject(memory.get(), logo.get());
+        transparentColor = GetPixel(memory.get(), 0, logoHeight - 1);
+        SelectObject(memory.get(), previous);
     }
-    ~Resources()
-    {
-        if (logo != nullptr)
-            DeleteObject(logo);
-        DeleteObject(helpFont);
-        DeleteObject(font);
-        if (richEdit != nullptr)
-            FreeLibrary(richEdit);
-    }
-    Resources(const Resources&) = delete;
-    Resources& operator=(const Resources&) = delete;
 
-    HFONT font;
-    HFONT helpFont;
-    HMODULE richEdit;
-    HBITMAP logo = nullptr;
+    zt::OwnedFont font;
+    zt::OwnedFont helpFont;
+    zt::OwnedLibrary richEdit;
+    zt::OwnedBitmap logo;
     int logoWidth = 0;
     int logoHeight = 0;
     COLORREF transparentColor = 0;
@@ -172,9 +195,10 @@ void TForm1::CreateWnd()
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconA(instance, "MAINICON");
+    // Shared: the system frees it with the program's module.
     windowClass.hIconSm = static_cast<HICON>(LoadImageA(instance, "MAINICON", IMAGE_ICON,
                                                         GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), 0));
+                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kFormClass;
@@ -205,7 +229,7 @@ HWND TForm1::CreateControl(const char* className, const char* text, DWORD style,
                                    GetModuleHandleA(nullptr), nullptr);
     if (control == nullptr)
         throw zt::Exception(std::string("Cannot create a control of class ") + className);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(resources_->font), FALSE);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(resources_->font.get()), FALSE);
     return control;
 }
 
@@ -213,12 +237,12 @@ void TForm1::SizeToText(HWND control)
 {
     std::string text = TextOf(control);
     HDC dc = GetDC(control);
-    HGDIOBJ previous = SelectObject(dc, resources_->font);
+    zt::AtExit release([&] { ReleaseDC(control, dc); });
+    HGDIOBJ previous = SelectObject(dc, resources_->font.get());
     RECT bounds = {0, 0, 0, 0};
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &bounds,
               DT_CALCRECT | DT_SINGLELINE | DT_LEFT);
     SelectObject(dc, previous);
-    ReleaseDC(control, dc);
     SetWindowPos(control, nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -229,6 +253,7 @@ void TForm1::CreateControls()
     Label1 = CreateControl("STATIC", "Host", SS_RIGHT, 0, 8, 8, 57, 21, idLabel1);
     txtHost = CreateControl("EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 80, 8, 281,
                             21, idHost);
+    SendMessageA(txtHost, EM_LIMITTEXT, kHostLimit, 0);
     btnGo = CreateControl("BUTTON", "&Go", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 408, 8, 60, 21, idGo);
     CreateResultsBox();
     btnKoEncrypt = CreateControl("BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON, 0, 344, 288, 17, 17,
@@ -242,13 +267,13 @@ void TForm1::CreateControls()
     Button1 = CreateControl("BUTTON", "&About", WS_TABSTOP | BS_PUSHBUTTON, 0, 472, 8, 60, 21,
                             idAbout);
     btnHelp = CreateControl("BUTTON", "?", WS_TABSTOP | BS_PUSHBUTTON, 0, 360, 8, 25, 21, idHelp);
-    SendMessageA(btnHelp, WM_SETFONT, reinterpret_cast<WPARAM>(resources_->helpFont), FALSE);
+    SendMessageA(btnHelp, WM_SETFONT, reinterpret_cast<WPARAM>(resources_->helpFont.get()), FALSE);
     Image1 = CreateControl("STATIC", "", SS_OWNERDRAW, 0, 8, 280, 324, 74, idImage1);
 
     SizeToText(StaticText1);
     SizeToText(StaticText2);
 
-    SetText(redResults, "<no data yet>");
+    SetPlainText(redResults, "<no data yet>");
 }
 
 void TForm1::CreateResultsBox()
@@ -259,9 +284,7 @@ void TForm1::CreateResultsBox()
                                WS_EX_CLIENTEDGE, 8, 40, 521, 233, idResults);
     // The answer may be long: no limit but the platform's.
     SendMessageA(redResults, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-    HANDLE original = reinterpret_cast<HANDLE>(
-        SetWindowLongPtrA(redResults, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ResultsProc)));
-    SetPropA(redResults, kResultsDefaultProc, original);
+    SetWindowSubclass(redResults, ResultsProc, kResultsSubclass, 0);
 }
 
 void TForm1::ClearResults()
@@ -270,7 +293,7 @@ void TForm1::ClearResults()
     // with 1 MiB under Wine), while a new box costs nothing: such a box is replaced,
     // in its place in the tab order, right behind Go.
     if (GetWindowTextLengthA(redResults) < kLongResults) {
-        SetText(redResults, "");
+        SetPlainText(redResults, "");
         return;
     }
     bool focused = GetFocus() == redResults;
@@ -315,7 +338,7 @@ void TForm1::FormShow()
     if (!SetCurrentDirectoryA(AppDir.c_str()))
         throw zt::EInOutError(static_cast<int>(GetLastError()));
     UpdateGoButton();
-    SetText(redResults, ReadAsString(AppDir + kResultsFile));
+    SetPlainText(redResults, ReadAsString(AppDir + kResultsFile));
 }
 
 void TForm1::txtHostChange() { UpdateGoButton(); }
@@ -337,9 +360,13 @@ void TForm1::btnGoClick()
         return;
 
     ClearResults();
-    ServerSelection selection = SelectServer(TextOf(txtHost), AppDir + "Doms.dat");
+    const std::string hostText = TextOf(txtHost);
+    // A pasted text may carry line ends or other control bytes inside the name.
+    if (zt::HasControlCharacter(zt::Trim(hostText)))
+        throw zt::Exception("The host name contains a control character");
+    ServerSelection selection = SelectServer(hostText, AppDir + "Doms.dat");
     if (selection.Matched)
-        SetText(redResults, selection.Header);
+        SetPlainText(redResults, selection.Header);
     if (selection.WhoisServer.empty())
         return;
 
@@ -352,7 +379,7 @@ void TForm1::btnGoClick()
     }
 
     SaveAnswer();
-    SetText(redResults, TextOf(redResults) + "\r\n\n" + ReadAsString(AppDir + kResultsFile));
+    SetPlainText(redResults, TextOf(redResults) + "\r\n\n" + ReadAsString(AppDir + kResultsFile));
 }
 
 void TForm1::btnHelpClick() { zt::Application.ShowMessage(ReadAsString(AppDir + "help.txt")); }
@@ -403,12 +430,12 @@ void TForm1::SaveAnswer()
     std::string target = AppDir + kResultsFile;
     std::string temporary = AppDir + kResultsTempFile;
 
-    zt::FileHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid())
+    zt::OwnedFile file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         throw zt::EFCreateError(kResultsFile);
-    bool written = zt::WriteAll(file.Get(), response.Memory(), response.Size()) == 0
-                   && FlushFileBuffers(file.Get());
+    bool written = zt::WriteAll(file.get(), response.Memory(), response.Size()) == 0
+                   && FlushFileBuffers(file.get());
     bool closed = file.Close();
     if (!written || !closed) {
         DeleteFileA(temporary.c_str());
@@ -512,20 +539,11 @@ void TForm1::Command(int id, int notification)
             btnGoClick();
         break;
     case idHelp:
-        if (notification == BN_CLICKED)
-            Beside([this] { btnHelpClick(); });
-        break;
     case idAbout:
-        if (notification == BN_CLICKED)
-            Beside([this] { Button1Click(); });
-        break;
     case idKoEncrypt:
-        if (notification == BN_CLICKED)
-            Beside([this] { btnKoEncryptClick(); });
-        break;
     case idKoAntiSpam:
         if (notification == BN_CLICKED)
-            Beside([this] { btnKoAntiSpamClick(); });
+            Beside(id);
         break;
     case IDCANCEL:
         // Esc: cancels a running query; otherwise nothing.
@@ -537,16 +555,19 @@ void TForm1::Command(int id, int notification)
     }
 }
 
-template <class Handler>
-void TForm1::Beside(Handler handler)
+void TForm1::Beside(int id)
 {
+    auto handler = id == idHelp     ? &TForm1::btnHelpClick
+                   : id == idAbout   ? &TForm1::Button1Click
+                   : id == idKoEncrypt ? &TForm1::btnKoEncryptClick
+                                       : &TForm1::btnKoAntiSpamClick;
     if (!queryRunning_) {
-        handler();
+        (this->*handler)();
         return;
     }
     // Inside a query's wait an error would surface in the wait and end the query.
     try {
-        handler();
+        (this->*handler)();
     } catch (...) {
         zt::Application.HandleException(std::current_exception());
     }
@@ -578,24 +599,21 @@ void TForm1::FocusControl(HWND control)
 void TForm1::DrawLogo(const DRAWITEMSTRUCT& item)
 {
     FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
-    if (resources_->logo == nullptr)
+    if (!resources_->logo)
         return;
-    HDC memory = CreateCompatibleDC(item.hDC);
-    HGDIOBJ previous = SelectObject(memory, resources_->logo);
+    zt::OwnedDC memory(CreateCompatibleDC(item.hDC));
+    HGDIOBJ previous = SelectObject(memory.get(), resources_->logo.get());
     TransparentBlt(item.hDC, item.rcItem.left, item.rcItem.top, resources_->logoWidth,
-                   resources_->logoHeight, memory, 0, 0, resources_->logoWidth,
+                   resources_->logoHeight, memory.get(), 0, 0, resources_->logoWidth,
                    resources_->logoHeight, resources_->transparentColor);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
+    SelectObject(memory.get(), previous);
 }
 
-LRESULT CALLBACK TForm1::ResultsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK TForm1::ResultsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR, DWORD_PTR)
 {
-    auto original = reinterpret_cast<WNDPROC>(GetPropA(window, kResultsDefaultProc));
-    if (original == nullptr)
-        return DefWindowProcA(window, message, wParam, lParam);
     return zt::Guarded<LRESULT>(0, [&]() -> LRESULT {
-        LRESULT result = CallWindowProcA(original, window, message, wParam, lParam);
+        LRESULT result = DefSubclassProc(window, message, wParam, lParam);
         if (message == WM_GETDLGCODE) {
             // Tab leaves the box for the next control, and Esc goes to the window,
             // where it cancels a running query. Enter stays in the box.
@@ -605,7 +623,7 @@ LRESULT CALLBACK TForm1::ResultsProc(HWND window, UINT message, WPARAM wParam, L
                 && (key->wParam == VK_TAB || key->wParam == VK_ESCAPE))
                 result &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS);
         } else if (message == WM_NCDESTROY) {
-            RemovePropA(window, kResultsDefaultProc);
+            RemoveWindowSubclass(window, ResultsProc, kResultsSubclass);
         }
         return result;
     });

@@ -91,7 +91,8 @@ private:
     class Resources;
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK ResultsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK ResultsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR id, DWORD_PTR data);
 
     void CreateWnd();
     void CreateControls();
@@ -104,10 +105,9 @@ private:
 
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void Command(int id, int notification);
-    // A handler that may run while a query waits: its error is shown at once
-    // instead of ending the query.
-    template <class Handler>
-    void Beside(Handler handler);
+    // The handler of the help, About or a link button, which may run while a query
+    // waits: its error is shown at once instead of ending the query.
+    void Beside(int id);
     void NextControl(WPARAM wParam, LPARAM lParam);
     void DrawLogo(const DRAWITEMSTRUCT& item);
     void FocusControl(HWND control);
@@ -122,7 +122,6 @@ private:
 
     HWND handle_ = nullptr;
     std::unique_ptr<Resources> resources_;
-    WNDPROC resultsDefault_ = nullptr;
     HWND lastFocus_ = nullptr;
     bool shown_ = false;
     bool queryRunning_ = false;

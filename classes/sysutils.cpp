@@ -45,6 +45,14 @@ std::string Trim(const std::string& text)
     return text.substr(first, last - first);
 }
 
+bool HasControlCharacter(const std::string& text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return true;
+    return false;
+}
+
 std::string LowerAscii(std::string text)
 {
     for (char& c : text)

@@ -76,6 +76,9 @@ std::string FormatText(const std::string& format, const std::string& argument);
 // Removes every byte of value 0x20 or below from both ends.
 std::string Trim(const std::string& text);
 
+// A byte below 0x20 or the byte 0x7F (DEL) anywhere in the text.
+bool HasControlCharacter(const std::string& text);
+
 // Maps A-Z to a-z and keeps every other byte.
 std::string LowerAscii(std::string text);
 

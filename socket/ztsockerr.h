@@ -21,6 +21,7 @@ enum : std::uint16_t {
     msgFunctionNotFound = 57010,
     msgWinsockNotLoaded = 57011,
     msgWinsockNotFound = 57012,
+    msgCallFailed = 57013,
 };
 
 // The text the message table holds for an id, looked up now; empty when it holds

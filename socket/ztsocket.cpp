@@ -1,11 +1,13 @@
 #include "ztsocket.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "../classes/application.h"
 #include "../classes/dispatch.h"
+#include "../classes/handle.h"
 #include "../classes/hiddenwnd.h"
 #include "../classes/timer.h"
 #include "../ras/ztRasCmp.h"
@@ -84,20 +86,15 @@ TztSocket::~TztSocket()
 {
     // A look-up still pending (its wait was left by an exception) would write into
     // buffers that are about to go.
-    if (asyncHandle_ != nullptr && WinsockInstance != nullptr && WinsockInstance->IsLoaded()) {
-        try {
-            Winsock().WSACancelAsyncRequest(asyncHandle_);
-        } catch (...) {
-        }
-        asyncHandle_ = nullptr;
-    }
+    CancelLookup();
 
     window_.reset();
     windowHandle_ = nullptr;
 
     // One WSACleanup for each counted start-up. Once the library has been unloaded
-    // from under this component there is nothing left to clean up.
-    for (std::int32_t i = 0; i < startupCount_; ++i) {
+    // from under this component, or the binding itself is gone, there is nothing
+    // left to clean up.
+    for (std::int32_t i = 0; i < startupCount_ && WinsockInstance != nullptr; ++i) {
         try {
             Winsock().WSACleanup();
         } catch (...) {
@@ -223,15 +220,33 @@ void TztSocket::Reset()
 {
     canceled_ = false;
     timedOut_ = false;
-    asyncHandle_ = nullptr;
+    // A look-up still pending (its wait was left by an exception) is cancelled, so
+    // that its late reply cannot end a wait of the next exchange.
+    CancelLookup();
     errorPending_ = false;
     hostResolved_ = serviceResolved_ = connected_ = readable_ = writable_ = closed_ = false;
     connectFailed_ = false;
 }
 
+void TztSocket::CancelLookup() noexcept
+{
+    if (asyncHandle_ != nullptr && WinsockInstance != nullptr && WinsockInstance->IsLoaded()) {
+        try {
+            Winsock().WSACancelAsyncRequest(asyncHandle_);
+        } catch (...) {
+        }
+    }
+    asyncHandle_ = nullptr;
+}
+
 LRESULT TztSocket::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     const auto param = static_cast<std::uint32_t>(lParam);
+    // A look-up reply counts only for the request that is pending: one that was
+    // cancelled, or belongs to an earlier exchange, sets nothing.
+    if ((message == WM_HOSTLOOKUP || message == WM_SERVICELOOKUP)
+        && (asyncHandle_ == nullptr || reinterpret_cast<HANDLE>(wParam) != asyncHandle_))
+        return 0;
     switch (message) {
     case WM_HOSTLOOKUP:
         hostResolved_ = true;
@@ -277,6 +292,12 @@ void TztSocket::StopTimeOut() { timer_->SetEnabled(false); }
 
 void TztSocket::TimerTick(Component*)
 {
+    // Data that has arrived and waits to be read is activity, also while a modal
+    // loop (a message box, a window being dragged) keeps the receive from reading.
+    if (receiving_ && (readable_ || closed_) && timeOut_ > 0) {
+        countdown_ = timeOut_;
+        return;
+    }
     --countdown_;
     if (countdown_ != 0)
         return;
@@ -328,6 +349,14 @@ void TztSocket::RaiseSocketError(std::uint16_t code)
     if (code == 0)
         return;
     RaiseSocketErrorText(TextForCode(code));
+}
+
+void TztSocket::RaiseCallFailed(const char* call)
+{
+    const int code = Winsock().WSAGetLastError();
+    if (code != 0)
+        RaiseSocketError(static_cast<std::uint16_t>(code));
+    RaiseSocketErrorText(FormatText(LoadMessage(msgCallFailed), call));
 }
 
 void TztSocket::RaiseSocketErrorText(std::string text)
@@ -429,8 +458,11 @@ void TztSocket::ResolveHost()
 
     asyncHandle_ = Winsock().WSAAsyncGetHostByName(windowHandle_, WM_HOSTLOOKUP, hostName,
                                                    buffers_->hostEntry, kHostEntrySize);
-    if (asyncHandle_ == nullptr)
+    if (asyncHandle_ == nullptr) {
+        // A failure without a code is still a failure: never wait for its reply.
         RaiseSocketError(static_cast<std::uint16_t>(Winsock().WSAGetLastError()));
+        RaiseSocketError(msgResolveError);
+    }
 
     StartTimeOut();
     WaitUntil([this] { return hostResolved_ || timedOut_ || canceled_; });
@@ -512,7 +544,7 @@ void TztSocket::CreateSocket()
 {
     socketHandle_ = Winsock().socket(AF_INET, SOCK_STREAM, 0);
     if (socketHandle_ == INVALID_SOCKET)
-        RaiseSocketError(static_cast<std::uint16_t>(Winsock().WSAGetLastError()));
+        RaiseCallFailed("socket");
 }
 
 void TztSocket::Connect()
@@ -527,15 +559,14 @@ void TztSocket::Connect()
 
     if (Winsock().WSAAsyncSelect(socketHandle_, windowHandle_, WM_SOCKETEVENT, kSelectedEvents)
         == SOCKET_ERROR)
-        RaiseSocketError(static_cast<std::uint16_t>(Winsock().WSAGetLastError()));
+        RaiseCallFailed("WSAAsyncSelect");
 
     StartTimeOut();
     if (Winsock().connect(socketHandle_, reinterpret_cast<const sockaddr*>(&address),
                           sizeof address)
         == SOCKET_ERROR) {
-        const int code = Winsock().WSAGetLastError();
-        if (code != WSAEWOULDBLOCK)
-            RaiseSocketError(static_cast<std::uint16_t>(code));
+        if (Winsock().WSAGetLastError() != WSAEWOULDBLOCK)
+            RaiseCallFailed("connect");
     } else {
         // Connected at once.
         connected_ = true;
@@ -570,11 +601,10 @@ void TztSocket::SendLine(const std::string& text)
         writable_ = false;
         const int sent = Winsock().send(socketHandle_, data.data() + next, size - next, sendFlags_);
         if (sent == SOCKET_ERROR) {
-            const int code = Winsock().WSAGetLastError();
-            if (code == WSAEWOULDBLOCK)
+            if (Winsock().WSAGetLastError() == WSAEWOULDBLOCK)
                 blocked = true;
             else if (!canceled_)
-                RaiseSocketError(static_cast<std::uint16_t>(code));
+                RaiseCallFailed("send");
         } else {
             next += sent;
         }
@@ -599,7 +629,9 @@ void TztSocket::SendLine(const std::string& text)
 void TztSocket::ReceiveToStream(MemoryStream& stream)
 {
     DoRecvProgress(0);
-    std::int32_t total = 0;
+    std::uint64_t total = 0;
+    receiving_ = true;
+    AtExit notReceiving([this] { receiving_ = false; });
 
     // A peer that closes without sending anything ends this wait too.
     StartTimeOut();
@@ -632,20 +664,27 @@ void TztSocket::ReceiveToStream(MemoryStream& stream)
             readable_ = false;
             received = Winsock().recv(socketHandle_, buffer, kReceiveSize, 0);
             if (received == SOCKET_ERROR) {
-                const int code = Winsock().WSAGetLastError();
-                if (code == WSAEWOULDBLOCK)
+                if (Winsock().WSAGetLastError() == WSAEWOULDBLOCK)
                     idle = true;
                 else if (!canceled_)
-                    RaiseSocketError(static_cast<std::uint16_t>(code));
+                    RaiseCallFailed("recv");
                 break;
             }
-            total += received;
+            if (total + static_cast<std::uint64_t>(received) > ReceiveLimit) {
+                // Past the limit the exchange stops; what fits is kept.
+                stream.Write(buffer, static_cast<std::size_t>(ReceiveLimit - total));
+                stream.SetPosition(0);
+                const std::string mib = std::to_string(ReceiveLimit >> 20);
+                RaiseSocketErrorText("Answer too long (more than " + mib + " MiB); the first " + mib
+                                     + " MiB are kept");
+            }
+            total += static_cast<std::uint64_t>(received);
             stream.Write(buffer, static_cast<std::size_t>(received));
             if (received > 0)
                 countdown_ = timeOut_ > 0 ? timeOut_ + 1 : timeOut_;
             else
                 idle = true;
-            DoRecvProgress(total);
+            DoRecvProgress(static_cast<std::int32_t>(std::min<std::uint64_t>(total, INT32_MAX)));
             if (received == 0 || canceled_)
                 break;
         }

@@ -92,6 +92,8 @@ public:
     std::string LogFile;
     std::string ServiceName;
     std::uint8_t Protocol = 0; // 0 = "tcp", anything else = "udp" for the service look-up
+    // Most bytes ReceiveToStream takes; past it the receive fails and keeps these.
+    std::uint64_t ReceiveLimit = std::uint64_t(16) << 20;
 
     NotifyEvent OnOpen;
     NotifyEvent OnConnect;
@@ -140,6 +142,9 @@ protected:
     [[noreturn]] void RaiseCanceled();
     // RaiseSocketError for a failure that has no number of its own.
     [[noreturn]] void RaiseSocketErrorText(std::string text);
+    // A call failed: RaiseSocketError with WSAGetLastError, or, when that is 0,
+    // "Windows Sockets call %s failed" with the call's name.
+    [[noreturn]] void RaiseCallFailed(const char* call);
 
     void DoOpen();
     void DoConnect();
@@ -153,6 +158,8 @@ private:
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
     void TimerTick(Component* sender);
     void SaveLog();
+    // Cancels the pending look-up, if any; raises nothing.
+    void CancelLookup() noexcept;
 
     void CheckServer();
     void GetLocalHost();
@@ -200,6 +207,8 @@ private:
     std::uint16_t sendFlags_ = 0;
     // FD_CONNECT arrived with an error, and its code: a failed connection attempt.
     bool connectFailed_ = false;
+    // Inside ReceiveToStream: a notice that data waits counts as activity.
+    bool receiving_ = false;
     std::uint16_t connectError_ = 0;
 
     // The look-up buffers belong to the component, not to a call: the library writes

@@ -183,6 +183,8 @@ TEST_F(Gui, FirstStartLayoutGoStateTabOrderKeysHelpAndAbout)
         EXPECT_EQ(Text(control), c.text);
     }
     EXPECT_FALSE(Enabled(go_));
+    // The host box takes the longest domain name and no more.
+    EXPECT_EQ(SendMessageA(host_, EM_GETLIMITTEXT, 0, 0), 253);
 
     // Tab order from the host box; a disabled Go (empty host box) is skipped.
     HWND encrypt = Control(main_, "Button", 344, 288);
@@ -246,8 +248,9 @@ TEST_F(Gui, AnswersAreLoggedExactlyShownUnderTheHeaderAndAgainAtTheNextStart)
          "Domain Name: mail.example.test\r\nRegistrar: Vantrel \xE9tude\n"
          "\nStatus: active\rLast line\r\n"},
         {"big.four", "big.four", 'g', big},
-        // The box that held 1 MiB must not take minutes to empty.
-        {"after.five", "after.five", 'c', "short answer\r\n"},
+        // The box that held 1 MiB must not take minutes to empty. Text that looks
+        // like RTF is shown as it is, now and at the next start.
+        {"after.five", "after.five", 'c', "{\\rtf1\\ansi {\\b bold} hidden?}\r\n"},
     };
     auto domainOf = [](const std::string& name) { return name.substr(name.rfind('.') + 1); };
     std::deque<TestServer> servers;
@@ -311,6 +314,11 @@ TEST_F(Gui, LookupsThatFailOrHaveNoServerKeepTheSavedAnswer)
     ASSERT_TRUE(Lookup("www.host.NONE"));
     ExpectResults("Country/Area: Nowhere Land.    Sorry, no whois server for that areas known");
     ExpectNoBox(1000);
+    EXPECT_EQ(answering.Finished(), 0);
+
+    // A name with a control byte inside is refused before anything is sent.
+    ASSERT_TRUE(Lookup("x.sa\nve"));
+    ExpectBox("The host name contains a control character.", true);
     EXPECT_EQ(answering.Finished(), 0);
 
     // A refused connection is reported at once; the header stays.

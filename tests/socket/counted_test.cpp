@@ -2,6 +2,8 @@
 // called. The calls still go to the system's sockets: the server is real.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "countingwsock.h"
 #include "harness.h"
 #include "testserver.h"
@@ -24,6 +26,8 @@ protected:
     {
         if (hold_)
             hold_(0);
+        if (failWithoutCode_)
+            failWithoutCode_("");
         FreeLibrary(library_);
     }
     template <class Function> Function Proc(const char* name) const
@@ -35,6 +39,7 @@ protected:
     HMODULE library_ = LoadLibraryA("wsock32.dll");
     RzGetWinsockCountsFn get_ = Proc<RzGetWinsockCountsFn>("RzGetWinsockCounts");
     RzHoldServiceLookupsFn hold_ = Proc<RzHoldServiceLookupsFn>("RzHoldServiceLookups");
+    RzFailWithoutCodeFn failWithoutCode_ = Proc<RzFailWithoutCodeFn>("RzFailWithoutCode");
 };
 
 TEST_F(Counted, OneCleanupForEachCountedStartup)
@@ -129,6 +134,40 @@ TEST_F(Counted, HeldServiceLookUp)
         EXPECT_EQ(Now().sockets - before.sockets, c.sockets);
         EXPECT_TRUE(s.Idle());
     }
+}
+
+TEST_F(Counted, AFailureWithoutACodeIsReportedAtOnce)
+{
+    // Never a wait for a reply that cannot come.
+    TestServer server(Script::Answer, "never read\r\n");
+    const struct { const char *function, *server, *outcome; } cases[] = {
+        {"WSAAsyncGetHostByName", "localhost", "ESocketError: Error resolving remote host"},
+        {"WSAAsyncSelect", "127.0.0.1", "ESocketError: Windows Sockets call WSAAsyncSelect failed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.function);
+        failWithoutCode_(c.function);
+        Session s(std::string(c.server) + ":" + std::to_string(server.Port()));
+        EXPECT_EQ(s.Execute(), c.outcome);
+        EXPECT_LT(s.seconds, 3.0);
+        EXPECT_TRUE(s.Idle());
+    }
+}
+
+TEST_F(Counted, ResetCancelsALookUpThatAFailureLeftPending)
+{
+    // A failure of another window leaves the held look-up's wait; its late reply must
+    // not end a wait of the next exchange.
+    Session s("127.0.0.1");
+    Poster failing([] { throw std::runtime_error("failure in another window"); });
+    s.whois.OnOpen = [&](zt::Component*) { failing.Post(); };
+    hold_(1);
+    EXPECT_EQ(s.Execute(), "std::exception: failure in another window");
+    ASSERT_NE(s.whois.AsyncHandle(), nullptr);
+    const long cancels = Now().cancels;
+    s.whois.Reset();
+    EXPECT_EQ(Now().cancels - cancels, 1);
+    EXPECT_EQ(s.whois.AsyncHandle(), nullptr);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 #include "harness.h"
 #include "testserver.h"
@@ -74,21 +75,26 @@ TEST(Exchange, AnswerIsKeptByteForByte)
     std::string zeros = std::string(raw, sizeof raw - 1) + std::string(20000, '\0') + "tail", bytes;
     for (int i = 0; i < 300; ++i)
         bytes += static_cast<char>(i * 7);
-    const std::size_t huge = 100u << 20; // grows the stream past several reservations
-    struct { const char* name; ServerOptions options; std::size_t size; } cases[] = {
-        {"zero and control bytes", {.answer = zeros}, zeros.size()},
-        {"one byte per segment", {.script = Script::Chunks, .answer = bytes}, bytes.size()},
-        {"100 MiB", {.script = Script::Huge, .hugeSize = huge}, huge},
+    // An answer may be 16 MiB long; one byte more stops the exchange, keeping 16 MiB.
+    const std::size_t limit = 16u << 20;
+    const std::string tooLong = "ESocketError: Answer too long (more than 16 MiB); the first 16 MiB are kept";
+    struct { const char* name; ServerOptions options; std::size_t size; std::string outcome; } cases[] = {
+        {"zero and control bytes", {.answer = zeros}, zeros.size(), ""},
+        {"one byte per segment", {.script = Script::Chunks, .answer = bytes}, bytes.size(), ""},
+        {"16 MiB", {.script = Script::Huge, .hugeSize = limit}, limit, ""},
+        {"16 MiB and a byte", {.script = Script::Huge, .hugeSize = limit + 1}, limit, tooLong},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TestServer server(c.options);
         Session s(server.Address(), 2, 120);
-        EXPECT_EQ(s.Execute(), "");
+        EXPECT_EQ(s.Execute(), c.outcome);
+        EXPECT_TRUE(s.Idle());
         ASSERT_EQ(s.whois.Response().Size(), c.size);
         std::string expected = c.options.script == Script::Huge ? GeneratedBytes(0, c.size) : c.options.answer;
         EXPECT_EQ(std::memcmp(s.whois.Response().Memory(), expected.data(), c.size), 0);
-        ExpectProgress(s.log.progress, c.size);
+        if (c.outcome.empty())
+            ExpectProgress(s.log.progress, c.size);
     }
 }
 
@@ -167,6 +173,29 @@ TEST(Exchange, SlowTrickleIsNotATimeOutAndTheApplicationStaysResponsive)
     EXPECT_EQ(s.Response(), std::string(320, 't'));
     EXPECT_GT(s.seconds, 2.5);
     EXPECT_GE(handled, 15);
+}
+
+TEST(Exchange, AModalLoopDuringTheAnswerIsNoTimeOut)
+{
+    // A message box or a window being dragged runs its own loop inside the receive's
+    // wait: it delivers the notices and the ticks but reads nothing. Data waiting to
+    // be read counts as activity: 30 pieces every 150 ms, a loop of 2.5 s, TimeOut 1.
+    TestServer server({.script = Script::Trickle, .answer = std::string(480, 't')});
+    Session s(server.Address(), 1);
+    bool held = false;
+    s.whois.OnRecvProgress = [&](zt::Component*, std::int32_t progress) {
+        if (progress == 0 || std::exchange(held, true))
+            return;
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < 2500;) {
+            MSG message;
+            if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&message);
+            else
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
+    };
+    EXPECT_EQ(s.Execute(), "");
+    EXPECT_EQ(s.Response(), std::string(480, 't'));
 }
 
 TEST(Exchange, ResetDuringTheAnswerKeepsWhatCame)

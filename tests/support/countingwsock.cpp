@@ -13,12 +13,28 @@ RzWinsockCounts counts;
 volatile LONG holdServiceLookups = 0;
 HANDLE const kHeldRequest = reinterpret_cast<HANDLE>(0x7A11);
 
+// The function that is to fail without an error code; "" for none.
+char failWithoutCode[32] = "";
+
 void Count(long& counter) { InterlockedIncrement(&counter); }
+
+bool FailsWithoutCode(const char* function)
+{
+    if (lstrcmpA(failWithoutCode, function) != 0)
+        return false;
+    WSASetLastError(0);
+    return true;
+}
 } // namespace
 
 extern "C" {
 
 __declspec(dllexport) const RzWinsockCounts* __cdecl RzGetWinsockCounts(void) { return &counts; }
+
+__declspec(dllexport) void __cdecl RzFailWithoutCode(const char* function)
+{
+    lstrcpynA(failWithoutCode, function, sizeof failWithoutCode);
+}
 
 __declspec(dllexport) void __cdecl RzHoldServiceLookups(int hold)
 {
@@ -100,6 +116,8 @@ HANDLE WSAAPI Counted_WSAAsyncGetHostByName(HWND window, u_int message, const ch
                                             char* buffer, int length)
 {
     Count(counts.hostLookups);
+    if (FailsWithoutCode("WSAAsyncGetHostByName"))
+        return nullptr;
     return WSAAsyncGetHostByName(window, message, name, buffer, length);
 }
 
@@ -113,6 +131,8 @@ int WSAAPI Counted_WSACancelAsyncRequest(HANDLE request)
 
 int WSAAPI Counted_WSAAsyncSelect(SOCKET s, HWND window, u_int message, long events)
 {
+    if (FailsWithoutCode("WSAAsyncSelect"))
+        return SOCKET_ERROR;
     return WSAAsyncSelect(s, window, message, events);
 }
 

@@ -24,3 +24,7 @@ typedef const RzWinsockCounts*(__cdecl* RzGetWinsockCountsFn)(void);
 // request handle whose reply never comes: a service look-up that outlasts any
 // time-out. Cancelling that handle succeeds.
 typedef void(__cdecl* RzHoldServiceLookupsFn)(int hold);
+
+// Makes the named function (WSAAsyncGetHostByName or WSAAsyncSelect) fail with the
+// error code 0 at every call; "" ends that.
+typedef void(__cdecl* RzFailWithoutCodeFn)(const char* function);
