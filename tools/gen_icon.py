@@ -12,11 +12,10 @@ import math
 import os
 import struct
 import sys
-import zlib
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gen_logo import DEEP_BLUE, globe_sample  # noqa: E402
+from gen_logo import DEEP_BLUE, globe_sample, parse_args, png_bytes  # noqa: E402
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DEFAULT_OUT = os.path.join(REPO, "app", "res", "rozoru.ico")
@@ -112,28 +111,11 @@ def ico_bytes(imgs):
     return out + b"".join(blobs)
 
 
-def png_bytes(image):
-    def chunk(kind, data):
-        return (struct.pack(">I", len(data)) + kind + data
-                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-    raw = b"".join(b"\0" + bytes(v for p in row for v in p) for row in image)
-    ihdr = struct.pack(">IIBBBBB", len(image[0]), len(image), 8, 6, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr)
-            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-
-
 def main(argv):
-    out, png = DEFAULT_OUT, None
-    args = list(argv)
-    while args:
-        a = args.pop(0)
-        if a == "--png" and args:
-            png = args.pop(0)
-        elif a in ("-h", "--help"):
-            print(__doc__)
-            return 0
-        else:
-            out = a
+    parsed = parse_args(argv, DEFAULT_OUT, __doc__)
+    if parsed is None:
+        return 0
+    out, png = parsed
     imgs = images()
     os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
     with open(out, "wb") as f:

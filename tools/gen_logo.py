@@ -255,28 +255,39 @@ def bmp_bytes(canvas):
     return header + info + b"".join(rows)
 
 
-def png_bytes(canvas):
+def png_bytes(rows):
+    """A PNG of rows of RGB or RGBA tuples, for looking at what a tool drew."""
     def chunk(kind, data):
         return (struct.pack(">I", len(data)) + kind + data
                 + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-    raw = b"".join(b"\0" + bytes(v for p in row for v in p) for row in canvas.px)
-    ihdr = struct.pack(">IIBBBBB", canvas.width, canvas.height, 8, 2, 0, 0, 0)
+    raw = b"".join(b"\0" + bytes(v for p in row for v in p) for row in rows)
+    colour_type = 6 if len(rows[0][0]) == 4 else 2
+    ihdr = struct.pack(">IIBBBBB", len(rows[0]), len(rows), 8, colour_type, 0, 0, 0)
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr)
             + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
-def main(argv):
-    out, png = DEFAULT_OUT, None
+def parse_args(argv, default_out, doc):
+    """[OUT] [--png PATH]: (out, png), or None after printing the help."""
+    out, png = default_out, None
     args = list(argv)
     while args:
         a = args.pop(0)
         if a == "--png" and args:
             png = args.pop(0)
         elif a in ("-h", "--help"):
-            print(__doc__)
-            return 0
+            print(doc)
+            return None
         else:
             out = a
+    return out, png
+
+
+def main(argv):
+    parsed = parse_args(argv, DEFAULT_OUT, __doc__)
+    if parsed is None:
+        return 0
+    out, png = parsed
     canvas = Canvas(WIDTH, HEIGHT, KEY)
     draw(canvas)
     canvas.px = [[tuple(int(round(c)) for c in p) for p in row] for row in canvas.px]
@@ -293,7 +304,7 @@ def main(argv):
         f.write(bmp_bytes(canvas))
     if png:
         with open(png, "wb") as f:
-            f.write(png_bytes(canvas))
+            f.write(png_bytes(canvas.px))
     return 0
 
 
