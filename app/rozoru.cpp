@@ -2,6 +2,7 @@
 // loop. The Winsock binding's instance exists from the units' start-up code on and
 // is freed by their shut-down code, after the window and its components.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <exception>
 #include <memory>
@@ -28,6 +29,9 @@ int StartupFailure(const std::string& className, const std::string& message)
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand)
 {
     zt::Application.SetTitle("Vantrel Tessaly Whois");
+    // The common controls of the manifest's version 6, drawn in the desktop's style.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
 
     std::unique_ptr<rozoru::TForm1> form;
     try {

@@ -2,7 +2,9 @@
 #include "whois.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <richedit.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstring>
@@ -11,15 +13,22 @@
 
 #include "../classes/application.h"
 #include "../classes/dispatch.h"
-#include "../classes/sysutils.h"
 #include "../classes/handle.h"
+#include "../classes/imports.h"
+#include "../classes/sysutils.h"
 #include "../classes/winfile.h"
+#include "../classes/wintext.h"
 #include "../whois/ztwhois.h"
 #include "FmxUtils.h"
 #include "PathOfF.h"
 #include "domtable.h"
+#include "idn.h"
 #include "readastr.h"
 #include "version.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 namespace rozoru {
 
@@ -28,8 +37,8 @@ TForm1* Form1 = nullptr;
 
 namespace {
 
-const char kFormClass[] = "TForm1";
-const char kCaption[] = "Vantrel Tessaly \"Whois\"";
+const wchar_t kFormClass[] = L"TForm1";
+const wchar_t kCaption[] = L"Vantrel Tessaly \"Whois\"";
 const int kClientWidth = 536;
 const int kClientHeight = 364;
 const DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -44,46 +53,64 @@ const int kHostLimit = 253;
 static_assert(sizeof(kEncryptionPage) <= kShellTextBuffer, "the address must fit its buffer");
 static_assert(sizeof(kAntiSpamPage) <= kShellTextBuffer, "the address must fit its buffer");
 
-std::string TextOf(HWND control)
+// The layout at 96 DPI, in the client area's pixels; every other DPI scales it.
+struct Place {
+    HWND TForm1::*control;
+    int left, top, width, height;
+    bool sizeToText; // a static text as wide and high as its text
+};
+const Place kLayout[] = {
+    {&TForm1::Label1, 8, 8, 57, 21, false},
+    {&TForm1::txtHost, 80, 8, 281, 21, false},
+    {&TForm1::btnHelp, 360, 8, 25, 21, false},
+    {&TForm1::btnGo, 408, 8, 60, 21, false},
+    {&TForm1::Button1, 472, 8, 60, 21, false},
+    {&TForm1::redResults, 8, 40, 521, 233, false},
+    {&TForm1::Image1, 8, 280, 324, 74, false},
+    {&TForm1::btnKoEncrypt, 344, 288, 17, 17, false},
+    {&TForm1::StaticText1, 368, 288, 168, 17, true},
+    {&TForm1::btnKoAntiSpam, 344, 328, 17, 17, false},
+    {&TForm1::StaticText2, 368, 328, 140, 17, true},
+};
+
+// The platform's per-monitor DPI functions, where it has them (Windows 10 on).
+ZT_IMPORT(GetDpiForWindow, UINT(WINAPI*)(HWND window))
+ZT_IMPORT(AdjustWindowRectExForDpi,
+          BOOL(WINAPI*)(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle, UINT dpi))
+
+HMODULE User32() { return GetModuleHandleA("user32.dll"); }
+
+UINT WindowDpi(HWND window)
 {
-    int length = GetWindowTextLengthA(control);
-    if (length <= 0)
-        return {};
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    int got = GetWindowTextA(control, text.data(), length + 1);
-    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return text;
+    if (auto forWindow = Import_GetDpiForWindow(User32()))
+        if (UINT dpi = forWindow(window))
+            return dpi;
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
-// The rest of a text that the rich-text box reads in.
+int Scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
+
+// The rest of a text that the rich-text box reads in, as UTF-16.
 struct StreamSource {
-    const char* next;
-    std::size_t left;
+    const wchar_t* next;
+    std::size_t left; // characters
 };
 
 DWORD CALLBACK ReadStreamSource(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* got)
 {
     auto* from = reinterpret_cast<StreamSource*>(cookie);
-    std::size_t count = std::min(from->left, static_cast<std::size_t>(size));
+    std::size_t count = std::min(from->left, static_cast<std::size_t>(size) / sizeof(wchar_t));
     // A CR LF stays in one piece: split, it would read as two line ends.
-    if (count > 1 && count < from->left && from->next[count - 1] == '\r' && from->next[count] == '\n')
+    if (count > 1 && count < from->left && from->next[count - 1] == L'\r' && from->next[count] == L'\n')
         --count;
-    std::memcpy(buffer, from->next, count);
+    std::memcpy(buffer, from->next, count * sizeof(wchar_t));
     from->next += count;
     from->left -= count;
-    *got = static_cast<LONG>(count);
+    *got = static_cast<LONG>(count * sizeof(wchar_t));
     return 0;
-}
-
-// Puts text into the rich-text box as plain text: a text that looks like RTF is shown
-// as it is, never parsed. A zero byte ends the shown text.
-void SetPlainText(HWND box, const std::string& text)
-{
-    StreamSource source{text.data(), std::min(text.size(), text.find('\0'))};
-    EDITSTREAM stream = {};
-    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
-    stream.pfnCallback = ReadStreamSource;
-    SendMessageA(box, EM_STREAMIN, SF_TEXT, reinterpret_cast<LPARAM>(&stream));
 }
 
 std::string ModuleFileName()
@@ -101,29 +128,40 @@ std::string ModuleFileName()
 
 HFONT CreateUiFont(int height, int weight)
 {
-    return CreateFontA(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    return CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+                       DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
 }
 
 bool IsPushButton(HWND control)
 {
-    char className[16] = {};
-    if (GetClassNameA(control, className, sizeof className) == 0
-        || lstrcmpiA(className, "Button") != 0)
+    wchar_t className[16] = {};
+    if (GetClassNameW(control, className, 16) == 0 || lstrcmpiW(className, L"Button") != 0)
         return false;
-    LONG type = GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
+    LONG type = GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
     return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+}
+
+bool IsAscii(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool FileExists(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 } // namespace
 
-// Fonts, the logo and the rich-text library, for the life of the window.
+// Fonts, the logo and the rich-text library, for the life of the window; fonts and
+// the logo's picture are made again for each DPI.
 class TForm1::Resources {
 public:
     explicit Resources(HINSTANCE instance)
-        : font(CreateUiFont(11, FW_NORMAL)), helpFont(CreateUiFont(13, FW_BOLD)),
-          richEdit(LoadLibraryA("riched20.dll")),
+        : richEdit(LoadLibraryA("riched20.dll")),
           logo(static_cast<HBITMAP>(
               LoadImageA(instance, "LOGO", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)))
     {
@@ -140,6 +178,45 @@ public:
         SelectObject(memory.get(), previous);
     }
 
+    void ForDpi(UINT dpi)
+    {
+        font.reset(CreateUiFont(Scale(11, dpi), FW_NORMAL));
+        helpFont.reset(CreateUiFont(Scale(13, dpi), FW_BOLD));
+        ComposeLogo(Scale(logoWidth, dpi), Scale(logoHeight, dpi));
+    }
+
+    // The logo on the window's colour, at the given size, smoothly scaled.
+    void ComposeLogo(int width, int height)
+    {
+        picture.reset();
+        if (!logo)
+            return;
+        HDC screen = GetDC(nullptr);
+        zt::AtExit release([&] { ReleaseDC(nullptr, screen); });
+        zt::OwnedBitmap flat(CreateCompatibleBitmap(screen, logoWidth, logoHeight));
+        zt::OwnedBitmap scaled(CreateCompatibleBitmap(screen, width, height));
+        zt::OwnedDC source(CreateCompatibleDC(screen));
+        zt::OwnedDC flatDC(CreateCompatibleDC(screen));
+        zt::OwnedDC scaledDC(CreateCompatibleDC(screen));
+        HGDIOBJ sourceBefore = SelectObject(source.get(), logo.get());
+        HGDIOBJ flatBefore = SelectObject(flatDC.get(), flat.get());
+        HGDIOBJ scaledBefore = SelectObject(scaledDC.get(), scaled.get());
+        RECT all = {0, 0, logoWidth, logoHeight};
+        FillRect(flatDC.get(), &all, GetSysColorBrush(COLOR_BTNFACE));
+        TransparentBlt(flatDC.get(), 0, 0, logoWidth, logoHeight, source.get(), 0, 0, logoWidth,
+                       logoHeight, transparentColor);
+        SetStretchBltMode(scaledDC.get(), HALFTONE);
+        SetBrushOrgEx(scaledDC.get(), 0, 0, nullptr);
+        StretchBlt(scaledDC.get(), 0, 0, width, height, flatDC.get(), 0, 0, logoWidth, logoHeight,
+                   SRCCOPY);
+        SelectObject(source.get(), sourceBefore);
+        SelectObject(flatDC.get(), flatBefore);
+        SelectObject(scaledDC.get(), scaledBefore);
+        picture = std::move(scaled);
+        pictureWidth = width;
+        pictureHeight = height;
+    }
+
     zt::OwnedFont font;
     zt::OwnedFont helpFont;
     zt::OwnedLibrary richEdit;
@@ -147,6 +224,9 @@ public:
     int logoWidth = 0;
     int logoHeight = 0;
     COLORREF transparentColor = 0;
+    zt::OwnedBitmap picture;
+    int pictureWidth = 0;
+    int pictureHeight = 0;
 };
 
 TForm1::TForm1() : zt::Component(nullptr)
@@ -156,6 +236,7 @@ TForm1::TForm1() : zt::Component(nullptr)
         resources_ = std::make_unique<Resources>(GetModuleHandleA(nullptr));
         CreateWnd();
         CreateControls();
+        Layout(WindowDpi(handle_));
         ztWhoIs1 = new zt::TztWhoIs(this);
         ztWhoIs1->SetName("ztWhoIs1");
         ztWhoIs1->ApplyStoredProperties({{"WinsockLoaded", "True"}, {"DefaultPort", "43"}});
@@ -182,7 +263,7 @@ void TForm1::DestroyHandle() noexcept
         zt::Application.SetDialogWindow(nullptr);
     if (IsWindow(window)) {
         // From here on the window no longer reaches this object.
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         DestroyWindow(window);
     }
 }
@@ -190,101 +271,129 @@ void TForm1::DestroyHandle() noexcept
 void TForm1::CreateWnd()
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA windowClass = {};
+    WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, "MAINICON");
+    windowClass.hIcon = LoadIconW(instance, L"MAINICON");
     // Shared: the system frees it with the program's module.
-    windowClass.hIconSm = static_cast<HICON>(LoadImageA(instance, "MAINICON", IMAGE_ICON,
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON,
                                                         GetSystemMetrics(SM_CXSMICON),
                                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kFormClass;
-    WNDCLASSEXA existing = {};
-    if (!GetClassInfoExA(instance, kFormClass, &existing) && !RegisterClassExA(&windowClass))
+    WNDCLASSEXW existing = {};
+    if (!GetClassInfoExW(instance, kFormClass, &existing) && !RegisterClassExW(&windowClass))
         throw zt::Exception("Cannot register the window class");
 
-    RECT frame = {0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
-    int width = frame.right - frame.left;
-    int height = frame.bottom - frame.top;
-    int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-
-    HWND window = CreateWindowExA(kFormExStyle, kFormClass, kCaption, kFormStyle, left, top,
-                                  width, height, nullptr, nullptr, instance, this);
+    // Sized and centred by Layout, once the window's DPI is known.
+    HWND window = CreateWindowExW(kFormExStyle, kFormClass, kCaption, kFormStyle, 0, 0,
+                                  kClientWidth, kClientHeight, nullptr, nullptr, instance, this);
     if (window == nullptr)
         throw zt::Exception("Cannot create the main window");
     handle_ = window;
 }
 
-HWND TForm1::CreateControl(const char* className, const char* text, DWORD style, DWORD exStyle,
-                           int left, int top, int width, int height, int id)
+HWND TForm1::CreateControl(const wchar_t* className, const wchar_t* text, DWORD style,
+                           DWORD exStyle, int id)
 {
-    HWND control = CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, left,
-                                   top, width, height, handle_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+    HWND control = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0,
+                                   0, 0, handle_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    GetModuleHandleA(nullptr), nullptr);
     if (control == nullptr)
-        throw zt::Exception(std::string("Cannot create a control of class ") + className);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(resources_->font.get()), FALSE);
+        throw zt::Exception("Cannot create a control of class " + zt::Utf8(className));
     return control;
+}
+
+void TForm1::CreateControls()
+{
+    // Created in tab order, so that Tab follows it; the label first, the logo last.
+    Label1 = CreateControl(L"STATIC", L"Host", SS_RIGHT, 0, idLabel1);
+    txtHost = CreateControl(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, idHost);
+    SendMessageW(txtHost, EM_LIMITTEXT, kHostLimit, 0);
+    btnGo = CreateControl(L"BUTTON", L"&Go", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, idGo);
+    CreateResultsBox();
+    btnKoEncrypt = CreateControl(L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON, 0, idKoEncrypt);
+    StaticText1 = CreateControl(L"STATIC", L"Vantrel PGP Encryption tools", SS_LEFT, 0, idStaticText1);
+    btnKoAntiSpam = CreateControl(L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON, 0, idKoAntiSpam);
+    StaticText2 = CreateControl(L"STATIC", L"Vantrel anti-Spam tools", SS_LEFT, 0, idStaticText2);
+    Button1 = CreateControl(L"BUTTON", L"&About", WS_TABSTOP | BS_PUSHBUTTON, 0, idAbout);
+    btnHelp = CreateControl(L"BUTTON", L"?", WS_TABSTOP | BS_PUSHBUTTON, 0, idHelp);
+    Image1 = CreateControl(L"STATIC", L"", SS_OWNERDRAW, 0, idImage1);
+    ShowResults(L"<no data yet>");
+}
+
+void TForm1::CreateResultsBox()
+{
+    redResults = CreateControl(RICHEDIT_CLASSW, L"",
+                               WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL
+                                   | ES_WANTRETURN,
+                               WS_EX_CLIENTEDGE, idResults);
+    // The answer may be long: no limit but the platform's.
+    SendMessageW(redResults, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    SetWindowSubclass(redResults, ResultsProc, kResultsSubclass, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void TForm1::Layout(UINT dpi, const RECT* suggested)
+{
+    dpi_ = dpi;
+    resources_->ForDpi(dpi);
+    for (const Place& place : kLayout) {
+        HWND control = this->*place.control;
+        SendMessageW(control, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(control == btnHelp ? resources_->helpFont.get()
+                                                                 : resources_->font.get()),
+                     TRUE);
+        SetWindowPos(control, nullptr, Scale(place.left, dpi), Scale(place.top, dpi),
+                     Scale(place.width, dpi), Scale(place.height, dpi),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (place.sizeToText)
+            SizeToText(control);
+    }
+    InvalidateRect(Image1, nullptr, TRUE);
+
+    // The window around a client area of the scaled size: where the system suggests
+    // after a change of monitor, otherwise centred on the window's monitor.
+    RECT frame = {0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
+    if (auto adjust = Import_AdjustWindowRectExForDpi(User32()))
+        adjust(&frame, kFormStyle, FALSE, kFormExStyle, dpi);
+    else
+        AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromWindow(handle_, MONITOR_DEFAULTTONEAREST), &monitor))
+        area = monitor.rcMonitor;
+    const int left = suggested ? suggested->left : area.left + (area.right - area.left - width) / 2;
+    const int top = suggested ? suggested->top : area.top + (area.bottom - area.top - height) / 2;
+    SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TForm1::SizeToText(HWND control)
 {
-    std::string text = TextOf(control);
+    std::wstring text = zt::WindowTextW(control);
     HDC dc = GetDC(control);
     zt::AtExit release([&] { ReleaseDC(control, dc); });
     HGDIOBJ previous = SelectObject(dc, resources_->font.get());
     RECT bounds = {0, 0, 0, 0};
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &bounds,
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds,
               DT_CALCRECT | DT_SINGLELINE | DT_LEFT);
     SelectObject(dc, previous);
     SetWindowPos(control, nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TForm1::CreateControls()
+void TForm1::ShowResults(const std::wstring& text)
 {
-    // Created in tab order, so that Tab follows it; the label first, the logo last.
-    Label1 = CreateControl("STATIC", "Host", SS_RIGHT, 0, 8, 8, 57, 21, idLabel1);
-    txtHost = CreateControl("EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 80, 8, 281,
-                            21, idHost);
-    SendMessageA(txtHost, EM_LIMITTEXT, kHostLimit, 0);
-    btnGo = CreateControl("BUTTON", "&Go", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 408, 8, 60, 21, idGo);
-    CreateResultsBox();
-    btnKoEncrypt = CreateControl("BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON, 0, 344, 288, 17, 17,
-                                 idKoEncrypt);
-    StaticText1 = CreateControl("STATIC", "Vantrel PGP Encryption tools", SS_LEFT, 0, 368, 288,
-                                168, 17, idStaticText1);
-    btnKoAntiSpam = CreateControl("BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON, 0, 344, 328, 17, 17,
-                                  idKoAntiSpam);
-    StaticText2 = CreateControl("STATIC", "Vantrel anti-Spam tools", SS_LEFT, 0, 368, 328, 140, 17,
-                                idStaticText2);
-    Button1 = CreateControl("BUTTON", "&About", WS_TABSTOP | BS_PUSHBUTTON, 0, 472, 8, 60, 21,
-                            idAbout);
-    btnHelp = CreateControl("BUTTON", "?", WS_TABSTOP | BS_PUSHBUTTON, 0, 360, 8, 25, 21, idHelp);
-    SendMessageA(btnHelp, WM_SETFONT, reinterpret_cast<WPARAM>(resources_->helpFont.get()), FALSE);
-    Image1 = CreateControl("STATIC", "", SS_OWNERDRAW, 0, 8, 280, 324, 74, idImage1);
-
-    SizeToText(StaticText1);
-    SizeToText(StaticText2);
-
-    SetPlainText(redResults, "<no data yet>");
-}
-
-void TForm1::CreateResultsBox()
-{
-    redResults = CreateControl(RICHEDIT_CLASSA, "",
-                               WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL
-                                   | ES_WANTRETURN,
-                               WS_EX_CLIENTEDGE, 8, 40, 521, 233, idResults);
-    // The answer may be long: no limit but the platform's.
-    SendMessageA(redResults, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-    SetWindowSubclass(redResults, ResultsProc, kResultsSubclass, 0);
+    StreamSource source{text.data(), text.size()};
+    EDITSTREAM stream = {};
+    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+    stream.pfnCallback = ReadStreamSource;
+    // Plain text, never RTF, however the text begins.
+    SendMessageW(redResults, EM_STREAMIN, SF_TEXT | SF_UNICODE, reinterpret_cast<LPARAM>(&stream));
 }
 
 void TForm1::ClearResults()
@@ -292,14 +401,19 @@ void TForm1::ClearResults()
     // Emptying a rich-edit box that holds a very long answer can take minutes (seen
     // with 1 MiB under Wine), while a new box costs nothing: such a box is replaced,
     // in its place in the tab order, right behind Go.
-    if (GetWindowTextLengthA(redResults) < kLongResults) {
-        SetPlainText(redResults, "");
+    if (GetWindowTextLengthW(redResults) < kLongResults) {
+        ShowResults(L"");
         return;
     }
     bool focused = GetFocus() == redResults;
     HWND old = redResults;
     CreateResultsBox();
     SetWindowPos(redResults, btnGo, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SendMessageW(redResults, WM_SETFONT, reinterpret_cast<WPARAM>(resources_->font.get()), FALSE);
+    const Place& place = *std::find_if(std::begin(kLayout), std::end(kLayout),
+                                       [](const Place& p) { return p.control == &TForm1::redResults; });
+    SetWindowPos(redResults, nullptr, Scale(place.left, dpi_), Scale(place.top, dpi_),
+                 Scale(place.width, dpi_), Scale(place.height, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
     if (lastFocus_ == old)
         lastFocus_ = redResults;
     if (focused)
@@ -338,18 +452,39 @@ void TForm1::FormShow()
     if (!SetCurrentDirectoryA(AppDir.c_str()))
         throw zt::EInOutError(static_cast<int>(GetLastError()));
     UpdateGoButton();
-    SetPlainText(redResults, ReadAsString(AppDir + kResultsFile));
+    ShowResults(zt::DisplayText(ReadAsString(AppDir + kResultsFile)));
 }
 
 void TForm1::txtHostChange() { UpdateGoButton(); }
 
 void TForm1::UpdateGoButton()
 {
-    bool enable = !queryRunning_ && !zt::Trim(TextOf(txtHost)).empty();
+    bool enable = !queryRunning_ && !zt::Trim(zt::Utf8(zt::WindowTextW(txtHost))).empty();
     // A disabled button cannot keep the focus: the host box takes it.
     if (!enable && GetFocus() == btnGo)
         SetFocus(txtHost);
     EnableWindow(btnGo, enable ? TRUE : FALSE);
+}
+
+ServerSelection TForm1::SelectFor(const std::string& hostText)
+{
+    const std::string table = AppDir + "Doms.dat";
+    ServerSelection selection = SelectServer(hostText, table);
+    if (IsAscii(selection.QueryName))
+        return selection;
+    // A name in another script is asked in its A-label form, wherever that form's
+    // domain has a record; otherwise as typed.
+    std::string ascii;
+    switch (ToAsciiName(selection.QueryName, ascii)) {
+    case IdnResult::Refused:
+        throw zt::Exception("Not a valid domain name: " + selection.QueryName);
+    case IdnResult::Unavailable:
+        return selection;
+    case IdnResult::Converted:
+        break;
+    }
+    ServerSelection converted = SelectServer(ascii, table);
+    return converted.Matched ? converted : selection;
 }
 
 void TForm1::btnGoClick()
@@ -360,13 +495,14 @@ void TForm1::btnGoClick()
         return;
 
     ClearResults();
-    const std::string hostText = TextOf(txtHost);
+    // The host text as UTF-8: an ASCII name is the same bytes as ever.
+    const std::string hostText = zt::Utf8(zt::WindowTextW(txtHost));
     // A pasted text may carry line ends or other control bytes inside the name.
     if (zt::HasControlCharacter(zt::Trim(hostText)))
         throw zt::Exception("The host name contains a control character");
-    ServerSelection selection = SelectServer(hostText, AppDir + "Doms.dat");
+    ServerSelection selection = SelectFor(hostText);
     if (selection.Matched)
-        SetPlainText(redResults, selection.Header);
+        ShowResults(zt::DisplayText(selection.Header));
     if (selection.WhoisServer.empty())
         return;
 
@@ -374,12 +510,13 @@ void TForm1::btnGoClick()
     ztWhoIs1->SetQuery(selection.QueryName);
     if (!RunQuery()) {
         // The window was closed meanwhile: it goes now that the query has unwound.
-        PostMessageA(handle_, WM_CLOSE, 0, 0);
+        PostMessageW(handle_, WM_CLOSE, 0, 0);
         return;
     }
 
     SaveAnswer();
-    SetPlainText(redResults, TextOf(redResults) + "\r\n\n" + ReadAsString(AppDir + kResultsFile));
+    ShowResults(zt::WindowTextW(redResults) + L"\r\n\n"
+                + zt::DisplayText(ReadAsString(AppDir + kResultsFile)));
 }
 
 void TForm1::btnHelpClick() { zt::Application.ShowMessage(ReadAsString(AppDir + "help.txt")); }
@@ -449,19 +586,66 @@ void TForm1::SaveAnswer()
     }
 }
 
+// --- The results box's menu -------------------------------------------------------
+
+void TForm1::ResultsMenu(POINT at)
+{
+    if (at.x == -1 && at.y == -1) {
+        // From the keyboard: at the box's top left corner.
+        RECT box = {};
+        GetWindowRect(redResults, &box);
+        at = {box.left + Scale(8, dpi_), box.top + Scale(8, dpi_)};
+    }
+    CHARRANGE selection = {};
+    SendMessageW(redResults, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    zt::OwnedMenu menu(CreatePopupMenu());
+    AppendMenuW(menu.get(), MF_STRING | (selection.cpMin != selection.cpMax ? 0 : MF_GRAYED), idCopy,
+                L"&Copy\tCtrl+C");
+    AppendMenuW(menu.get(), MF_STRING, idSelectAll, L"Select &All\tCtrl+A");
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu.get(), MF_STRING | (FileExists(AppDir + kResultsFile) ? 0 : MF_GRAYED),
+                idSaveAs, L"&Save As...");
+    // The choice comes back as a command to the window.
+    TrackPopupMenu(menu.get(), TPM_RIGHTBUTTON, at.x, at.y, 0, handle_, nullptr);
+}
+
+void TForm1::SaveResultsAs()
+{
+    wchar_t file[MAX_PATH] = L"Results.txt";
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = handle_;
+    dialog.lpstrFilter = L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrDefExt = L"txt";
+    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR
+                   | OFN_HIDEREADONLY;
+    if (!GetSaveFileNameW(&dialog))
+        return;
+    // The answer's bytes, exactly as Results.Log holds them.
+    const std::string bytes = ReadAsString(AppDir + kResultsFile);
+    zt::OwnedFile target(CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!target)
+        throw zt::EFCreateError(zt::Utf8(file));
+    if (zt::WriteAll(target.get(), bytes.data(), bytes.size()) != 0 || !target.Close())
+        throw zt::EWriteError();
+}
+
 // --- Messages --------------------------------------------------------------------
 
 LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
         auto* form = static_cast<TForm1*>(create->lpCreateParams);
         form->handle_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     }
-    auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (form == nullptr)
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     return zt::Guarded<LRESULT>(0, [&]() -> LRESULT {
         return form->Dispatch(message, wParam, lParam);
     });
@@ -491,6 +675,16 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
             DrawLogo(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
         }
+        break;
+
+    case WM_DPICHANGED:
+        // Moved to a monitor of another DPI: the layout follows.
+        Layout(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
+
+    case WM_SYSCOLORCHANGE:
+        resources_->ComposeLogo(resources_->pictureWidth, resources_->pictureHeight);
+        InvalidateRect(Image1, nullptr, TRUE);
         break;
 
     case WM_ACTIVATE:
@@ -524,7 +718,7 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         break;
     }
-    return DefWindowProcA(handle_, message, wParam, lParam);
+    return DefWindowProcW(handle_, message, wParam, lParam);
 }
 
 void TForm1::Command(int id, int notification)
@@ -545,6 +739,15 @@ void TForm1::Command(int id, int notification)
         if (notification == BN_CLICKED)
             Beside(id);
         break;
+    case idCopy:
+        SendMessageW(redResults, WM_COPY, 0, 0);
+        break;
+    case idSelectAll:
+        SendMessageW(redResults, EM_SETSEL, 0, -1);
+        break;
+    case idSaveAs:
+        Beside(id);
+        break;
     case IDCANCEL:
         // Esc: cancels a running query; otherwise nothing.
         if (queryRunning_)
@@ -557,9 +760,10 @@ void TForm1::Command(int id, int notification)
 
 void TForm1::Beside(int id)
 {
-    auto handler = id == idHelp     ? &TForm1::btnHelpClick
-                   : id == idAbout   ? &TForm1::Button1Click
+    auto handler = id == idHelp        ? &TForm1::btnHelpClick
+                   : id == idAbout     ? &TForm1::Button1Click
                    : id == idKoEncrypt ? &TForm1::btnKoEncryptClick
+                   : id == idSaveAs    ? &TForm1::SaveResultsAs
                                        : &TForm1::btnKoAntiSpamClick;
     if (!queryRunning_) {
         (this->*handler)();
@@ -581,8 +785,8 @@ void TForm1::NextControl(WPARAM wParam, LPARAM lParam)
         return;
     SetFocus(target);
     // As in a dialog: a box reached by the keyboard has its text selected.
-    if (SendMessageA(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
-        SendMessageA(target, EM_SETSEL, 0, -1);
+    if (SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+        SendMessageW(target, EM_SETSEL, 0, -1);
 }
 
 void TForm1::FocusControl(HWND control)
@@ -599,20 +803,31 @@ void TForm1::FocusControl(HWND control)
 void TForm1::DrawLogo(const DRAWITEMSTRUCT& item)
 {
     FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
-    if (!resources_->logo)
+    if (!resources_->picture)
         return;
     zt::OwnedDC memory(CreateCompatibleDC(item.hDC));
-    HGDIOBJ previous = SelectObject(memory.get(), resources_->logo.get());
-    TransparentBlt(item.hDC, item.rcItem.left, item.rcItem.top, resources_->logoWidth,
-                   resources_->logoHeight, memory.get(), 0, 0, resources_->logoWidth,
-                   resources_->logoHeight, resources_->transparentColor);
+    HGDIOBJ previous = SelectObject(memory.get(), resources_->picture.get());
+    BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, resources_->pictureWidth,
+           resources_->pictureHeight, memory.get(), 0, 0, SRCCOPY);
     SelectObject(memory.get(), previous);
 }
 
 LRESULT CALLBACK TForm1::ResultsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR, DWORD_PTR)
+                                     UINT_PTR, DWORD_PTR data)
 {
+    auto* form = reinterpret_cast<TForm1*>(data);
     return zt::Guarded<LRESULT>(0, [&]() -> LRESULT {
+        const bool control = GetKeyState(VK_CONTROL) < 0;
+        if (message == WM_CONTEXTMENU) {
+            form->ResultsMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            return 0;
+        }
+        if (message == WM_KEYDOWN && wParam == 'A' && control) {
+            SendMessageW(window, EM_SETSEL, 0, -1);
+            return 0;
+        }
+        if (message == WM_CHAR && wParam == 1) // the character of Ctrl+A
+            return 0;
         LRESULT result = DefSubclassProc(window, message, wParam, lParam);
         if (message == WM_GETDLGCODE) {
             // Tab leaves the box for the next control, and Esc goes to the window,

@@ -15,6 +15,8 @@ class TztWhoIs;
 
 namespace rozoru {
 
+struct ServerSelection;
+
 // The program's directory with a trailing backslash; set when the window is first
 // shown, empty before.
 extern std::string AppDir;
@@ -28,7 +30,8 @@ inline constexpr const char kAntiSpamPage[] = "https://www.vantrel.example/antis
 inline constexpr const char kResultsFile[] = "Results.Log";
 inline constexpr const char kResultsTempFile[] = "Results.Log.tmp";
 
-// Ids of the controls (the order of creation is the tab order).
+// Ids of the controls (the order of creation is the tab order) and of the results
+// box's menu.
 enum : int {
     idHost = 100,
     idGo,
@@ -41,6 +44,9 @@ enum : int {
     idHelp,
     idLabel1,
     idImage1,
+    idCopy = 200,
+    idSelectAll,
+    idSaveAs,
 };
 
 class TForm1 : public zt::Component {
@@ -96,12 +102,18 @@ private:
 
     void CreateWnd();
     void CreateControls();
-    HWND CreateControl(const char* className, const char* text, DWORD style, DWORD exStyle,
-                       int left, int top, int width, int height, int id);
-    void SizeToText(HWND control);
+    HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle,
+                       int id);
     void CreateResultsBox();
+    // Places every control for the window's DPI, from the layout at 96 DPI, with fonts
+    // and the logo of that size, and sizes the window to fit (at `suggested`, or
+    // centred on its monitor).
+    void Layout(UINT dpi, const RECT* suggested = nullptr);
+    void SizeToText(HWND control);
     // Empties the results box; a box holding a long answer is replaced instead.
     void ClearResults();
+    // Shows text in the results box, as plain text.
+    void ShowResults(const std::wstring& text);
 
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void Command(int id, int notification);
@@ -111,7 +123,13 @@ private:
     void NextControl(WPARAM wParam, LPARAM lParam);
     void DrawLogo(const DRAWITEMSTRUCT& item);
     void FocusControl(HWND control);
+    // The results box's menu: Copy, Select All, Save As...
+    void ResultsMenu(POINT at);
+    void SaveResultsAs();
 
+    // The server selection for the host text: as typed, or for a name in another
+    // script by its A-label form.
+    ServerSelection SelectFor(const std::string& hostText);
     // Runs ztWhoIs1.Execute with Go disabled; returns false when the window was
     // asked to close meanwhile (the query's error, if any, is then dropped).
     bool RunQuery();
@@ -122,6 +140,7 @@ private:
 
     HWND handle_ = nullptr;
     std::unique_ptr<Resources> resources_;
+    UINT dpi_ = 96;
     HWND lastFocus_ = nullptr;
     bool shown_ = false;
     bool queryRunning_ = false;

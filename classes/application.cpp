@@ -2,6 +2,7 @@
 
 #include "dispatch.h"
 #include "sysutils.h"
+#include "wintext.h"
 
 namespace zt {
 
@@ -14,9 +15,9 @@ bool TApplication::Dispatch(MSG& message)
         return false;
     }
     if (dialogWindow_ == nullptr || !IsWindow(dialogWindow_)
-        || !IsDialogMessageA(dialogWindow_, &message)) {
+        || !IsDialogMessageW(dialogWindow_, &message)) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return true;
 }
@@ -24,7 +25,7 @@ bool TApplication::Dispatch(MSG& message)
 void TApplication::ProcessMessages()
 {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         bool go_on = Dispatch(message);
         RethrowParked();
         if (!go_on)
@@ -42,7 +43,7 @@ void TApplication::Run()
     while (!terminated_) {
         try {
             MSG message;
-            BOOL got = GetMessageA(&message, nullptr, 0, 0);
+            BOOL got = GetMessageW(&message, nullptr, 0, 0);
             if (got == 0 || got == -1) {
                 terminated_ = true;
                 break;
@@ -73,8 +74,8 @@ void TApplication::HandleException(std::exception_ptr error)
 
 void TApplication::ShowException(const std::string& message)
 {
-    ::MessageBoxA(GetActiveWindow(), ErrorBoxText(message).c_str(), title_.c_str(),
-                MB_OK | MB_ICONSTOP);
+    ::MessageBoxW(GetActiveWindow(), DisplayText(ErrorBoxText(message)).c_str(),
+                  DisplayText(title_).c_str(), MB_OK | MB_ICONSTOP);
     // A handler that failed while the box was up is reported after it.
     if (std::exception_ptr next = TakeParked())
         HandleException(next);
@@ -82,7 +83,7 @@ void TApplication::ShowException(const std::string& message)
 
 void TApplication::ShowMessage(const std::string& text)
 {
-    ::MessageBoxA(GetActiveWindow(), text.c_str(), title_.c_str(), MB_OK);
+    ::MessageBoxW(GetActiveWindow(), DisplayText(text).c_str(), DisplayText(title_).c_str(), MB_OK);
 }
 
 } // namespace zt

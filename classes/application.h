@@ -35,7 +35,8 @@ public:
     void Terminate();
 
     // The default exception handler: a box with the title as caption, a stop icon
-    // and OK, showing the message with the full-stop rule.
+    // and OK, showing the message with the full-stop rule. The texts of these boxes
+    // are shown as UTF-8 where they are, otherwise in the ANSI code page.
     void HandleException(std::exception_ptr error);
     void ShowException(const std::string& message);
 

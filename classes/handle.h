@@ -65,6 +65,7 @@ struct Library { BOOL operator()(HMODULE h) const noexcept { return FreeLibrary(
 struct GdiObject { BOOL operator()(HGDIOBJ h) const noexcept { return DeleteObject(h); } };
 struct MemoryDC { BOOL operator()(HDC h) const noexcept { return DeleteDC(h); } };
 struct Window { BOOL operator()(HWND h) const noexcept { return DestroyWindow(h); } };
+struct Menu { BOOL operator()(HMENU h) const noexcept { return DestroyMenu(h); } };
 } // namespace close
 
 using OwnedFile = Owned<HANDLE, close::Handle, true>;
@@ -73,6 +74,7 @@ using OwnedFont = Owned<HFONT, close::GdiObject>;
 using OwnedBitmap = Owned<HBITMAP, close::GdiObject>;
 using OwnedDC = Owned<HDC, close::MemoryDC>;
 using OwnedWindow = Owned<HWND, close::Window>;
+using OwnedMenu = Owned<HMENU, close::Menu>;
 
 // Runs an action when the scope is left, also by an exception.
 template <class Action>

@@ -1,5 +1,7 @@
 #include "sysutils.h"
 
+#include <cstdint>
+
 namespace zt {
 
 std::string InOutErrorText(int errorCode)
@@ -51,6 +53,35 @@ bool HasControlCharacter(const std::string& text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             return true;
     return false;
+}
+
+bool IsMultibyteUtf8(const std::string& bytes)
+{
+    bool multibyte = false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        // The length of the sequence and the least code point of that length.
+        std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+        if (length == 0 || lead > 0xF4 || i + length > bytes.size())
+            return false;
+        std::uint32_t point = lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            point = point << 6 | (next & 0x3F);
+        }
+        const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < least[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+            return false;
+        multibyte = true;
+        i += length;
+    }
+    return multibyte;
 }
 
 std::string LowerAscii(std::string text)

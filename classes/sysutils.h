@@ -79,6 +79,11 @@ std::string Trim(const std::string& text);
 // A byte below 0x20 or the byte 0x7F (DEL) anywhere in the text.
 bool HasControlCharacter(const std::string& text);
 
+// The bytes are valid UTF-8 (no overlong form, no surrogate, nothing above U+10FFFF)
+// and hold at least one multi-byte sequence: such a text is shown as UTF-8, any
+// other in the system's ANSI code page.
+bool IsMultibyteUtf8(const std::string& bytes);
+
 // Maps A-Z to a-z and keeps every other byte.
 std::string LowerAscii(std::string text);
 

@@ -21,6 +21,7 @@ namespace {
 using namespace rztest;
 
 const char kAbout[] = "Tessaly Whois V1.03";
+const char kResultsClass[] = "RichEdit20W";
 
 // What the rich-text box gives back for a text: every line end (CR LF, CR alone or
 // LF alone) reads as CR LF; the text ends at a zero byte.
@@ -49,6 +50,47 @@ std::string Header(const std::string& domain, const TestServer& server)
     return "Country/Area: " + domain + " area.    Whois Server: " + server.Address();
 }
 
+// The window's controls at 96 DPI: class, top-left corner, text.
+const struct {
+    const char* className;
+    int left, top;
+    const char* text;
+} kControls[] = {
+    {"Static", 8, 8, "Host"},   {"Edit", 80, 8, ""},         {"Button", 360, 8, "?"},
+    {"Button", 408, 8, "&Go"},  {"Button", 472, 8, "&About"}, {kResultsClass, 8, 40, ""},
+    {"Static", 8, 280, ""},     {"Button", 344, 288, ""},    {"Button", 344, 328, ""},
+    {"Static", 368, 288, "Vantrel PGP Encryption tools"},
+    {"Static", 368, 328, "Vantrel anti-Spam tools"},
+};
+
+// Sets the prefix's screen DPI for the programs started meanwhile.
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpi)
+    {
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key_, nullptr);
+        DWORD size = sizeof old_;
+        had_ = RegQueryValueExA(key_, "LogPixels", nullptr, nullptr,
+                                reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
+        RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    }
+    ~ScreenDpi()
+    {
+        if (had_)
+            RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_),
+                           sizeof old_);
+        else
+            RegDeleteValueA(key_, "LogPixels");
+        RegCloseKey(key_);
+    }
+
+private:
+    HKEY key_ = nullptr;
+    DWORD old_ = 0;
+    bool had_ = false;
+};
+
 class Gui : public ::testing::Test {
 protected:
     void SetUp() override
@@ -74,7 +116,7 @@ protected:
 
     // Starts the program from the scratch root, not its own folder, and finds its
     // window and controls.
-    [[nodiscard]] bool Start()
+    [[nodiscard]] bool Start(int scale = 1)
     {
         if (!app_.Start(PathOf("rozoru.exe"), WindowsPath(RZ_GUI_SCRATCH)))
             return false;
@@ -82,11 +124,11 @@ protected:
         MessageBoxInfo box;
         if (main_ == nullptr && app_.WaitForMessageBox(box, 0))
             ADD_FAILURE() << "a box instead of the window: " << box.text;
-        host_ = Control(main_, "Edit", 80, 8);
-        go_ = Control(main_, "Button", 408, 8);
-        about_ = Control(main_, "Button", 472, 8);
-        help_ = Control(main_, "Button", 360, 8);
-        results_ = Control(main_, RICHEDIT_CLASSA, 8, 40);
+        host_ = Control(main_, "Edit", 80 * scale, 8 * scale);
+        go_ = Control(main_, "Button", 408 * scale, 8 * scale);
+        about_ = Control(main_, "Button", 472 * scale, 8 * scale);
+        help_ = Control(main_, "Button", 360 * scale, 8 * scale);
+        results_ = Control(main_, kResultsClass, 8 * scale, 40 * scale);
         return main_ && host_ && go_ && about_ && help_ && results_;
     }
 
@@ -114,7 +156,7 @@ protected:
     {
         // Found afresh: a box that held a long answer is replaced by a new one.
         bool shown = WaitUntil([&] {
-            results_ = Control(main_, RICHEDIT_CLASSA, 8, 40);
+            results_ = Control(main_, kResultsClass, 8, 40);
             return Text(results_) == expected;
         }, milliseconds);
         EXPECT_TRUE(shown) << "box: " << ::testing::PrintToString(Text(results_).substr(0, 300))
@@ -166,18 +208,7 @@ TEST_F(Gui, FirstStartLayoutGoStateTabOrderKeysHelpAndAbout)
     EXPECT_EQ(client.right, 536);
     EXPECT_EQ(client.bottom, 364);
     // Without Results.Log the box is empty, never "<no data yet>".
-    const struct {
-        const char* className;
-        int left, top;
-        const char* text;
-    } controls[] = {
-        {"Static", 8, 8, "Host"},   {"Edit", 80, 8, ""},         {"Button", 360, 8, "?"},
-        {"Button", 408, 8, "&Go"},  {"Button", 472, 8, "&About"}, {RICHEDIT_CLASSA, 8, 40, ""},
-        {"Static", 8, 280, ""},     {"Button", 344, 288, ""},    {"Button", 344, 328, ""},
-        {"Static", 368, 288, "Vantrel PGP Encryption tools"},
-        {"Static", 368, 328, "Vantrel anti-Spam tools"},
-    };
-    for (const auto& c : controls) {
+    for (const auto& c : kControls) {
         HWND control = Control(main_, c.className, c.left, c.top);
         ASSERT_NE(control, nullptr) << c.className << " at " << c.left << "," << c.top;
         EXPECT_EQ(Text(control), c.text);
@@ -229,24 +260,73 @@ TEST_F(Gui, FirstStartLayoutGoStateTabOrderKeysHelpAndAbout)
     CloseAndExpectCleanExit();
 }
 
+TEST_F(Gui, At192DpiEverythingIsTwiceAsLargeAndTextsFit)
+{
+    std::vector<RECT> at96;
+    ASSERT_TRUE(Start());
+    for (const auto& c : kControls)
+        at96.push_back(ControlRect(Control(main_, c.className, c.left, c.top)));
+    CloseAndExpectCleanExit();
+
+    ScreenDpi dpi(192);
+    ASSERT_TRUE(Start(2));
+    RECT client = {};
+    GetClientRect(main_, &client);
+    EXPECT_NEAR(client.right, 2 * 536, 2);
+    EXPECT_NEAR(client.bottom, 2 * 364, 2);
+    for (std::size_t i = 0; i < std::size(kControls); ++i) {
+        const auto& c = kControls[i];
+        SCOPED_TRACE(std::string(c.className) + " " + c.text + " at " + std::to_string(c.left));
+        HWND control = Control(main_, c.className, 2 * c.left, 2 * c.top);
+        ASSERT_NE(control, nullptr);
+        RECT rect = ControlRect(control);
+        EXPECT_NEAR(rect.right - rect.left, 2 * (at96[i].right - at96[i].left), 2);
+        EXPECT_NEAR(rect.bottom - rect.top, 2 * (at96[i].bottom - at96[i].top), 2);
+        // The text, in the window's font at this DPI, fits the control.
+        const std::string text = c.text;
+        if (text.empty())
+            continue;
+        HDC dc = GetDC(nullptr);
+        HFONT font = CreateFontA(text == "?" ? -26 : -22, 0, 0, 0, text == "?" ? FW_BOLD : FW_NORMAL,
+                                 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
+        HGDIOBJ previous = SelectObject(dc, font);
+        RECT needed = {};
+        DrawTextA(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_SINGLELINE);
+        SelectObject(dc, previous);
+        DeleteObject(font);
+        ReleaseDC(nullptr, dc);
+        EXPECT_LE(needed.right, rect.right - rect.left);
+        EXPECT_LE(needed.bottom, rect.bottom - rect.top);
+    }
+    CloseAndExpectCleanExit();
+}
+
 TEST_F(Gui, AnswersAreLoggedExactlyShownUnderTheHeaderAndAgainAtTheNextStart)
 {
     std::string big;
     for (int line = 0; big.size() < (1u << 20); ++line)
         big += "line " + std::to_string(line) + ": registrant data of the test record\r\n";
     big.resize(1u << 20);
-    // The host text, the name the server must get, how Go is pressed, the answer.
+    // The host text, the name the server must get, how Go is pressed, the answer, and
+    // the answer as the box shows it (UTF-8 here) where that differs: bytes that are
+    // not UTF-8 are read in the ANSI code page.
     const struct {
         const char* host;
         std::string query;
         char press; // click, Enter or Alt+G
         std::string answer;
+        std::string shown = "";
     } cases[] = {
         {"empty.one", "empty.one", 'c', ""},
         {"Zero.Two", "zero.two", '\r', std::string("first line\r\nbefore\0after\r\nmore\r\n", 32)},
         {"  Mail.Example.TEST \t", "mail.example.test", 'c',
          "Domain Name: mail.example.test\r\nRegistrar: Vantrel \xE9tude\n"
+         "\nStatus: active\rLast line\r\n",
+         "Domain Name: mail.example.test\r\nRegistrar: Vantrel \xC3\xA9tude\n"
          "\nStatus: active\rLast line\r\n"},
+        {"utf.three", "utf.three", 'c',
+         "Inhaber: M\xC3\xBCller \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 "
+         "\xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80\r\n"},
         {"big.four", "big.four", 'g', big},
         // The box that held 1 MiB must not take minutes to empty. Text that looks
         // like RTF is shown as it is, now and at the next start.
@@ -273,7 +353,8 @@ TEST_F(Gui, AnswersAreLoggedExactlyShownUnderTheHeaderAndAgainAtTheNextStart)
                     : c.press == 'g' ? PressKey(main_, 'G', true) : PressKey(main_, VK_RETURN));
         ASSERT_TRUE(servers[i].WaitFinished(1, 20000));
         EXPECT_EQ(servers[i].LastReceived(), c.query + "\r\n");
-        ExpectResults(AsShown(Header(domainOf(c.query), servers[i]) + "\r\n\n" + c.answer),
+        ExpectResults(AsShown(Header(domainOf(c.query), servers[i]) + "\r\n\n"
+                              + (c.shown.empty() ? c.answer : c.shown)),
                       c.answer.size() > 100000 ? 60000 : 20000);
         EXPECT_EQ(Read("Results.Log"), c.answer);
         EXPECT_TRUE(WaitGo(true));
@@ -373,6 +454,73 @@ TEST_F(Gui, WhileAQueryRunsGoIsDisabledTheWindowAnswersAndEscCancels)
     EXPECT_EQ(silent_->LastReceived(), "slow.test\r\n");
     Sleep(500);
     EXPECT_EQ(silent_->Finished(), 1) << "a second connection was made";
+    CloseAndExpectCleanExit();
+}
+
+TEST_F(Gui, NamesInAnyScriptAndTheResultsBoxMenu)
+{
+    // A name in another script goes out in its A-label form; one that the conversion
+    // refuses is not sent at all.
+    TestServer server(Script::Answer, "Domain: xn--mnchen-3ya.de\r\n");
+    Write("Doms.dat", Record("de", server));
+    ASSERT_TRUE(Start());
+    const std::string typed = "M\xC3\xBCnchen.DE";
+    ASSERT_TRUE(Lookup(typed));
+    ASSERT_TRUE(server.WaitFinished(1, 10000));
+    EXPECT_EQ(server.LastReceived(), "xn--mnchen-3ya.de\r\n");
+    ExpectResults(AsShown(Header("de", server) + "\r\n\nDomain: xn--mnchen-3ya.de\r\n"));
+    EXPECT_EQ(Text(host_), typed);
+    std::string tooLong;
+    for (int i = 0; i < 64; ++i)
+        tooLong += "\xC3\xBC"; // a label longer than 63 once converted
+    ASSERT_TRUE(Lookup(tooLong + ".de"));
+    ExpectBox("Not a valid domain name: " + tooLong + ".de.", true);
+    EXPECT_EQ(server.Finished(), 1);
+
+    // The box's menu comes up on a right click; Select All and Copy, and Save As
+    // with the raw bytes.
+    PostMessageW(results_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(results_), MAKELPARAM(400, 300));
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr; }, 5000));
+    PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }, 5000));
+
+    const int idCopy = 200, idSelectAll = 201, idSaveAs = 202;
+    PostMessageW(main_, WM_COMMAND, idSelectAll, 0);
+    PostMessageW(main_, WM_COMMAND, idCopy, 0);
+    std::string copied;
+    ASSERT_TRUE(WaitUntil([&] {
+        if (!OpenClipboard(nullptr))
+            return false;
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            const auto* text = static_cast<const wchar_t*>(GlobalLock(data));
+            char bytes[512] = {};
+            WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
+            GlobalUnlock(data);
+            copied = bytes;
+        }
+        CloseClipboard();
+        return copied == Text(results_);
+    }, 5000)) << copied;
+
+    const std::string saved = PathOf("saved copy.txt");
+    PostMessageW(main_, WM_COMMAND, idSaveAs, 0);
+    MessageBoxInfo dialog;
+    ASSERT_TRUE(app_.WaitForMessageBox(dialog, 10000));
+    HWND name = nullptr;
+    EnumChildWindows(dialog.window, [](HWND child, LPARAM found) {
+        char className[16] = {};
+        GetClassNameA(child, className, sizeof className);
+        if (lstrcmpiA(className, "Edit") != 0 || !IsWindowVisible(child))
+            return TRUE;
+        *reinterpret_cast<HWND*>(found) = child;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&name));
+    ASSERT_NE(name, nullptr);
+    ASSERT_TRUE(SetText(name, saved));
+    PostMessageW(dialog.window, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Read("saved copy.txt") == Read("Results.Log"); }, 10000));
+    EXPECT_EQ(Read("saved copy.txt"), "Domain: xn--mnchen-3ya.de\r\n");
     CloseAndExpectCleanExit();
 }
 

@@ -10,7 +10,7 @@ namespace {
 // Sends a message to the program's window; false when it does not answer in time.
 bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& result)
 {
-    return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 30000, &result);
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 30000, &result);
 }
 
 bool IsClass(HWND window, const char* className)
@@ -87,17 +87,24 @@ std::string Text(HWND control)
     DWORD_PTR length = 0, got = 0;
     if (!Send(control, WM_GETTEXTLENGTH, 0, 0, length))
         return "<no answer>";
-    // The length is counted in characters; a character may take two bytes.
-    std::vector<char> buffer(length * 2 + 16, '\0');
+    std::vector<wchar_t> buffer(length + 16, L'\0');
     if (!Send(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), got))
         return "<no answer>";
-    return std::string(buffer.data(), std::min<std::size_t>(got, buffer.size()));
+    const int count = static_cast<int>(std::min<std::size_t>(got, buffer.size()));
+    std::string text(static_cast<std::size_t>(count) * 4, '\0');
+    text.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, buffer.data(), count,
+                                                             text.data(), static_cast<int>(text.size()),
+                                                             nullptr, nullptr)));
+    return text;
 }
 
 bool SetText(HWND control, const std::string& text)
 {
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(
+        CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), static_cast<int>(wide.size()))));
     DWORD_PTR result = 0;
-    return Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), result) && result;
+    return Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), result) && result;
 }
 
 // --- Focus, keys and boxes ---------------------------------------------------------

@@ -25,7 +25,8 @@ std::string FreshCopy(const std::string& program, const std::string& directory);
 // the parent's client area, and a control's rectangle there.
 HWND Control(HWND parent, const char* className, int left, int top);
 RECT ControlRect(HWND control);
-// A control's text (WM_GETTEXT), line ends as the control gives them.
+// A control's text (WM_GETTEXT) as UTF-8, line ends as the control gives them; and
+// setting it from UTF-8.
 std::string Text(HWND control);
 bool SetText(HWND control, const std::string& text);
 inline bool Enabled(HWND control) { return IsWindowEnabled(control) != FALSE; }
