@@ -4,6 +4,7 @@
 #include "../classes/handle.h"
 #include "../classes/sysutils.h"
 #include "domtable.h"
+#include "lookup.h"
 
 namespace rozoru {
 
@@ -40,6 +41,17 @@ ServerSelection SelectServer(const std::string& hostText, const std::string& tab
     TableFile table(tablePath);
     ScanTable(table, selection);
     return selection;
+}
+
+std::string RdapBaseFor(const std::string& domain, const std::string& tablePath)
+{
+    // No rdap.dat beside the program: no RDAP, quietly.
+    const DWORD attributes = GetFileAttributesA(tablePath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return {};
+    TableFile table(tablePath);
+    std::vector<std::string> record;
+    return FindRecord(table, domain, 2, record) ? record[1] : std::string();
 }
 
 } // namespace rozoru

@@ -18,11 +18,13 @@
 #include "../classes/sysutils.h"
 #include "../classes/winfile.h"
 #include "../classes/wintext.h"
+#include "../whois/ztrdap.h"
 #include "../whois/ztwhois.h"
 #include "FmxUtils.h"
 #include "PathOfF.h"
 #include "domtable.h"
 #include "idn.h"
+#include "lookup.h"
 #include "readastr.h"
 #include "version.h"
 
@@ -240,6 +242,9 @@ TForm1::TForm1() : zt::Component(nullptr)
         ztWhoIs1 = new zt::TztWhoIs(this);
         ztWhoIs1->SetName("ztWhoIs1");
         ztWhoIs1->ApplyStoredProperties({{"WinsockLoaded", "True"}, {"DefaultPort", "43"}});
+        ztRdap1 = new zt::TztRdap(this);
+        ztRdap1->SetName("ztRdap1");
+        ztRdap1->TimeOut = ztWhoIs1->TimeOut();
     } catch (...) {
         DestroyHandle();
         throw;
@@ -500,21 +505,42 @@ void TForm1::btnGoClick()
     // A pasted text may carry line ends or other control bytes inside the name.
     if (zt::HasControlCharacter(zt::Trim(hostText)))
         throw zt::Exception("The host name contains a control character");
-    ServerSelection selection = SelectFor(hostText);
+    const ServerSelection selection = SelectFor(hostText);
+    // Where a registry serves RDAP, it answers when port 43 cannot.
+    const std::string rdapBase =
+        selection.Matched ? RdapBaseFor(selection.Domain, AppDir + kRdapTable) : std::string();
+    const std::string rdapHeader = RdapHeader(selection.Area, rdapBase);
+    const bool rdapOnly = selection.Matched && selection.WhoisServer.empty() && !rdapBase.empty();
     if (selection.Matched)
-        ShowResults(zt::DisplayText(selection.Header));
-    if (selection.WhoisServer.empty())
+        ShowResults(zt::DisplayText(rdapOnly ? rdapHeader : selection.Header));
+    if (selection.WhoisServer.empty() && !rdapOnly)
         return;
 
-    ztWhoIs1->SetServer(selection.WhoisServer);
-    ztWhoIs1->SetQuery(selection.QueryName);
-    if (!RunQuery()) {
+    RdapAnswer answer;
+    bool byRdap = rdapOnly;
+    const bool finished = RunQuery([&] {
+        if (!byRdap) {
+            try {
+                answer.text = WhoisWithReferrals(*ztWhoIs1, selection.WhoisServer, selection.QueryName);
+                return;
+            } catch (...) {
+                if (rdapBase.empty() || closeRequested_ || !FallsBackToRdap(std::current_exception()))
+                    throw;
+            }
+            byRdap = true;
+            ShowResults(zt::DisplayText(rdapHeader));
+        }
+        answer = RdapLookup(*ztRdap1, rdapBase, selection.QueryName);
+    });
+    if (!finished) {
         // The window was closed meanwhile: it goes now that the query has unwound.
         PostMessageW(handle_, WM_CLOSE, 0, 0);
         return;
     }
 
-    SaveAnswer();
+    SaveFile(kResultsFile, answer.text);
+    if (byRdap)
+        SaveFile(kResultsJsonFile, answer.json);
     ShowResults(zt::WindowTextW(redResults) + L"\r\n\n"
                 + zt::DisplayText(ReadAsString(AppDir + kResultsFile)));
 }
@@ -529,7 +555,7 @@ void TForm1::btnKoAntiSpamClick() { ShellOpenFile(handle_, kAntiSpamPage, "", ""
 
 // --- The lookup's parts -------------------------------------------------------------
 
-bool TForm1::RunQuery()
+bool TForm1::RunQuery(const std::function<void()>& query)
 {
     struct Running {
         explicit Running(TForm1& form) : form_(form)
@@ -552,7 +578,7 @@ bool TForm1::RunQuery()
     } running(*this);
 
     try {
-        ztWhoIs1->Execute();
+        query();
     } catch (...) {
         // A query that ends because the window closes is not reported.
         if (!closeRequested_)
@@ -561,18 +587,16 @@ bool TForm1::RunQuery()
     return !closeRequested_;
 }
 
-void TForm1::SaveAnswer()
+void TForm1::SaveFile(const std::string& name, const std::string& bytes)
 {
-    const zt::MemoryStream& response = ztWhoIs1->Response();
-    std::string target = AppDir + kResultsFile;
-    std::string temporary = AppDir + kResultsTempFile;
+    const std::string target = AppDir + name;
+    const std::string temporary = target + ".tmp";
 
     zt::OwnedFile file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        throw zt::EFCreateError(kResultsFile);
-    bool written = zt::WriteAll(file.get(), response.Memory(), response.Size()) == 0
-                   && FlushFileBuffers(file.get());
+        throw zt::EFCreateError(name);
+    bool written = zt::WriteAll(file.get(), bytes.data(), bytes.size()) == 0 && FlushFileBuffers(file.get());
     bool closed = file.Close();
     if (!written || !closed) {
         DeleteFileA(temporary.c_str());
@@ -582,7 +606,7 @@ void TForm1::SaveAnswer()
     if (!MoveFileExA(temporary.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileA(temporary.c_str());
-        throw zt::EFCreateError(kResultsFile);
+        throw zt::EFCreateError(name);
     }
 }
 
@@ -705,7 +729,7 @@ LRESULT TForm1::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
         if (queryRunning_) {
             // The window goes once the query has unwound (btnGoClick).
             closeRequested_ = true;
-            ztWhoIs1->Cancel();
+            CancelQuery();
             return 0;
         }
         DestroyWindow(handle_);
@@ -751,7 +775,7 @@ void TForm1::Command(int id, int notification)
     case IDCANCEL:
         // Esc: cancels a running query; otherwise nothing.
         if (queryRunning_)
-            ztWhoIs1->Cancel();
+            CancelQuery();
         break;
     default:
         break;
@@ -775,6 +799,12 @@ void TForm1::Beside(int id)
     } catch (...) {
         zt::Application.HandleException(std::current_exception());
     }
+}
+
+void TForm1::CancelQuery()
+{
+    ztWhoIs1->Cancel();
+    ztRdap1->Cancel();
 }
 
 void TForm1::NextControl(WPARAM wParam, LPARAM lParam)

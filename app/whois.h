@@ -4,14 +4,16 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "../classes/component.h"
 
 namespace zt {
+class TztRdap;
 class TztWhoIs;
-}
+} // namespace zt
 
 namespace rozoru {
 
@@ -25,10 +27,12 @@ extern std::string AppDir;
 inline constexpr const char kEncryptionPage[] = "https://www.vantrel.example/encryption/";
 inline constexpr const char kAntiSpamPage[] = "https://www.vantrel.example/antispam/";
 
-// Where the answer of the last successful query is kept, in AppDir, and the file a
-// new answer is written to before it replaces the old one.
+// Where the answer of the last successful query is kept, in AppDir.
 inline constexpr const char kResultsFile[] = "Results.Log";
-inline constexpr const char kResultsTempFile[] = "Results.Log.tmp";
+// The raw JSON of the last RDAP answer, beside it.
+inline constexpr const char kResultsJsonFile[] = "Results.json";
+// The RDAP servers of the top-level domains, beside Doms.dat.
+inline constexpr const char kRdapTable[] = "rdap.dat";
 
 // Ids of the controls (the order of creation is the tab order) and of the results
 // box's menu.
@@ -92,6 +96,7 @@ public:
     HWND Image1 = nullptr;
 
     zt::TztWhoIs* ztWhoIs1 = nullptr;
+    zt::TztRdap* ztRdap1 = nullptr;
 
 private:
     class Resources;
@@ -130,11 +135,14 @@ private:
     // The server selection for the host text: as typed, or for a name in another
     // script by its A-label form.
     ServerSelection SelectFor(const std::string& hostText);
-    // Runs ztWhoIs1.Execute with Go disabled; returns false when the window was
-    // asked to close meanwhile (the query's error, if any, is then dropped).
-    bool RunQuery();
-    // Writes the answer beside Results.Log and then puts it in its place.
-    void SaveAnswer();
+    // Runs the query with Go disabled; returns false when the window was asked to
+    // close meanwhile (the query's error, if any, is then dropped).
+    bool RunQuery(const std::function<void()>& query);
+    // Ends a running query as cancelled, whichever component runs it.
+    void CancelQuery();
+    // Writes the bytes beside the file of that name in AppDir, then puts them in its
+    // place: the previous file stays unless the whole new one is written.
+    void SaveFile(const std::string& name, const std::string& bytes);
 
     void DestroyHandle() noexcept;
 

@@ -524,6 +524,29 @@ TEST_F(Gui, NamesInAnyScriptAndTheResultsBoxMenu)
     CloseAndExpectCleanExit();
 }
 
+TEST_F(Gui, RdapAnswersWhereThereIsNoWhoisServerOrItCannotBeReached)
+{
+    const std::string body = R"({"ldhName":"EXAMPLE.INFO","status":["active"]})";
+    TestServer rdap({.script = Script::Http, .respond = [&](const std::string&) { return HttpAnswer("200 OK", body); }});
+    TestServer refused(Script::Refuse);
+    const std::string base = "http://" + rdap.Address() + "/";
+    Write("Doms.dat", "info\r\nGeneric top-level domain\r\n\r\n" + Record("test", refused));
+    Write("rdap.dat", "info\r\n" + base + "\r\ntest\r\n" + base + "\r\n");
+    ASSERT_TRUE(Start());
+    const std::string text = "Domain Name: EXAMPLE.INFO\r\nStatus: active\r\n";
+    for (auto [host, area] : {std::pair{"example.info", "Generic top-level domain"}, {"x.test", "test area"}}) {
+        SCOPED_TRACE(host);
+        ASSERT_TRUE(Lookup(host));
+        ExpectResults(AsShown("Country/Area: " + std::string(area) + ".    RDAP Server: " + base + "\r\n\n" + text));
+        EXPECT_EQ(Read("Results.Log"), text);
+        EXPECT_EQ(Read("Results.json"), body);
+        EXPECT_TRUE(WaitGo(true));
+    }
+    ASSERT_TRUE(rdap.WaitFinished(2, 5000));
+    EXPECT_EQ(rdap.Received()[1].rfind("GET /domain/x.test HTTP/1.1", 0), 0u);
+    CloseAndExpectCleanExit();
+}
+
 TEST_F(Gui, ClosingDuringAQueryCancelsItAndEndsCleanly)
 {
     ASSERT_TRUE(StartUnansweredLookup());

@@ -56,23 +56,6 @@ int Elapsed(Clock::time_point since)
 
 } // namespace
 
-bool ScriptFromName(const std::string& name, Script& script)
-{
-    static const std::pair<const char*, Script> names[] = {
-        {"answer", Script::Answer},          {"chunks", Script::Chunks},
-        {"trickle", Script::Trickle},        {"huge", Script::Huge},
-        {"close", Script::CloseSilently},    {"reset", Script::ResetAfterPart},
-        {"silent", Script::Silent},          {"stall", Script::StallAfterPart},
-        {"refuse", Script::Refuse},
-    };
-    for (const auto& [text, value] : names)
-        if (name == text) {
-            script = value;
-            return true;
-        }
-    return false;
-}
-
 char GeneratedByte(std::size_t index) { return PatternTable()[index % kPeriod]; }
 
 std::string GeneratedBytes(std::size_t offset, std::size_t count)
@@ -148,6 +131,14 @@ TestServer::~TestServer()
         WSACleanup();
 }
 
+std::string HttpAnswer(const std::string& status, const std::string& body,
+                       const std::string& headers, long long length)
+{
+    return "HTTP/1.1 " + status + "\r\nContent-Type: application/rdap+json\r\nContent-Length: "
+           + std::to_string(length < 0 ? static_cast<long long>(body.size()) : length)
+           + "\r\nConnection: close\r\n" + headers + "\r\n" + body;
+}
+
 std::string TestServer::Address() const { return "127.0.0.1:" + std::to_string(port_); }
 
 int TestServer::Finished() const
@@ -209,10 +200,12 @@ void TestServer::Serve(Socket socket, std::string& received)
     const char* data = answer.data();
 
     switch (options_.script) {
-    case Script::Answer:
+    case Script::Answer: {
         ReadLine(socket, received);
-        SendAll(socket, data, answer.size());
+        const std::string reply = options_.respond ? options_.respond(received) : answer;
+        SendAll(socket, reply.data(), reply.size());
         break;
+    }
     case Script::Chunks: {
         BOOL noDelay = TRUE;
         setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
@@ -261,6 +254,12 @@ void TestServer::Serve(Socket socket, std::string& received)
         return;
     case Script::Refuse:
         return;
+    case Script::Http: {
+        ReadLine(socket, received, "\r\n\r\n");
+        const std::string reply = options_.respond(received);
+        SendAll(socket, reply.data(), reply.size());
+        break;
+    }
     }
     // The answer is complete: the end of it is our close. Whatever else the client
     // sends until it closes too is recorded.
@@ -268,12 +267,12 @@ void TestServer::Serve(Socket socket, std::string& received)
     Drain(socket, received, options_.drainMs);
 }
 
-bool TestServer::ReadLine(Socket socket, std::string& received)
+bool TestServer::ReadLine(Socket socket, std::string& received, const char* end)
 {
     SOCKET connection = Native(socket);
     const auto start = Clock::now();
     char buffer[4096];
-    while (!stop_ && received.find("\r\n") == std::string::npos) {
+    while (!stop_ && received.find(end) == std::string::npos) {
         int left = options_.lineWaitMs - Elapsed(start);
         if (left <= 0)
             return false;

@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,7 +21,7 @@
 namespace rztest {
 
 enum class Script {
-    Answer,         // reads the query line, sends the answer, closes
+    Answer,         // reads the query line, sends the answer (or what respond returns), closes
     Chunks,         // the same, the answer one byte per segment
     Trickle,        // the same, the answer in small pieces with pauses between them
     Huge,           // the same, a generated answer of HugeSize bytes
@@ -29,11 +30,9 @@ enum class Script {
     Silent,         // reads the query line, never sends, keeps the connection open
     StallAfterPart, // sends the first PartSize bytes, then keeps the connection open
     Refuse,         // nothing listens: a connection to Port() is refused
+    Http,           // reads a request's head, sends what respond returns, closes
 };
 
-// The script's name as the stand-alone server takes it ("answer", "chunks", ...);
-// false for an unknown name.
-bool ScriptFromName(const std::string& name, Script& script);
 
 struct ServerOptions {
     Script script = Script::Answer;
@@ -47,7 +46,14 @@ struct ServerOptions {
     int holdMs = 30000;           // Silent, StallAfterPart: longest hold of a connection
     int lineWaitMs = 5000;        // longest wait for the client's query line
     int drainMs = 5000;           // longest wait for the client to close after the answer
+    std::function<std::string(const std::string& request)> respond = nullptr; // Answer, Http
 };
+
+// An HTTP/1.1 answer that closes the connection, with the given status line's code
+// and reason, extra header lines (each ended by CR LF) and body; `length` other
+// than the body's size announces a body that is cut short.
+std::string HttpAnswer(const std::string& status, const std::string& body,
+                       const std::string& headers = "", long long length = -1);
 
 // The bytes of the generated answer: byte i of it, and a run of it.
 char GeneratedByte(std::size_t index);
@@ -80,7 +86,7 @@ private:
 
     void Run();
     void Serve(Socket connection, std::string& received);
-    bool ReadLine(Socket connection, std::string& received);
+    bool ReadLine(Socket connection, std::string& received, const char* end = "\r\n");
     void Drain(Socket connection, std::string& received, int milliseconds);
     bool SendAll(Socket connection, const char* data, std::size_t size);
     bool SendGenerated(Socket connection, std::size_t size);
