@@ -46,7 +46,11 @@ function(rz_wine_test)
     set(T_TIMEOUT 300)
   endif()
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  # Under Wine a program that crashes or dies can still end with exit code 0: only a
+  # run that reports every test passed, and neither a failure nor a crash, passes.
   set_tests_properties(${T_NAME} PROPERTIES
+    PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ tests?\\."
+    FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\];Unhandled exception;wine: Unhandled"
     FIXTURES_REQUIRED wine
     TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "WINEPREFIX=${RZ_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=${T_DLLOVERRIDES};${T_ENV}")

@@ -1,11 +1,10 @@
-// Helpers of the socket and whois tests: an event recorder, a way to run a call
-// from a message of our own, and a whois component set up the way the form sets it
-// up, with a watchdog so that no wait of a test can hang.
+// Helpers of the socket and whois tests: a way to run a call from a message of our
+// own, and a whois component set up the way the form sets it up, its events recorded,
+// with a watchdog so that no wait of a test can hang.
 #pragma once
 
 #include <windows.h>
 
-#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -13,65 +12,24 @@
 #include <vector>
 
 #include "classes/hiddenwnd.h"
-#include "socket/ztsocket.h"
 #include "whois/ztwhois.h"
 
 namespace sockettest {
 
 inline const std::string kCanceled = "ECanceledError: Operation has been canceled";
 
-// Records the events of a component as "Open", "LineSent:<line>", "Progress:<n>",
-// "Error:<msg>", ...; Joined() lists them with each run of progress as "Progress".
-struct EventLog {
-    std::vector<std::string> events;
-    std::vector<std::int32_t> progress;
-
-    void Attach(zt::TztSocket& socket)
-    {
-        auto on = [this](const char* name) { return [this, name](zt::Component*) { events.push_back(name); }; };
-        socket.OnOpen = on("Open");
-        socket.OnConnect = on("Connect");
-        socket.OnClosing = on("Closing");
-        socket.OnClosed = on("Closed");
-        socket.OnCancel = on("Cancel");
-        socket.OnLineSent = [this](zt::Component*, std::string line) { events.push_back("LineSent:" + line); };
-        socket.OnRecvProgress = [this](zt::Component*, std::int32_t value) {
-            events.push_back("Progress:" + std::to_string(value));
-            progress.push_back(value);
-        };
-        socket.OnError = [this](zt::Component*, std::string& msg) { events.push_back("Error:" + msg); };
-        if (auto* whois = dynamic_cast<zt::TztWhoIs*>(&socket))
-            whois->OnSendingQuery = on("SendingQuery");
-    }
-
-    std::string Joined() const
-    {
-        std::string text, last;
-        for (const std::string& event : events) {
-            std::string item = event.rfind("Progress:", 0) == 0 ? "Progress" : event;
-            if (item != "Progress" || last != "Progress")
-                text += (text.empty() ? "" : ", ") + item;
-            last = item;
-        }
-        return text;
-    }
-};
-
 // Runs an action inside a message handler of our own window, the way a user action
 // does: Post() queues it for the next pass of a wait, After(ms) runs it on a timer.
-class Poster {
-public:
-    explicit Poster(std::function<void()> action) : action_(std::move(action)) {}
-    void Post() const { PostMessageA(window_.Handle(), WM_APP + 1, 0, 0); }
-    void After(int milliseconds) const { SetTimer(window_.Handle(), 1, static_cast<UINT>(milliseconds), nullptr); }
+struct Poster {
+    void Post() const { PostMessageA(window.Handle(), WM_APP + 1, 0, 0); }
+    void After(int milliseconds) const { SetTimer(window.Handle(), 1, static_cast<UINT>(milliseconds), nullptr); }
 
-private:
-    std::function<void()> action_;
-    zt::HiddenWindow window_{[this](UINT message, WPARAM wParam, LPARAM lParam) {
+    std::function<void()> action;
+    zt::HiddenWindow window{[this](UINT message, WPARAM wParam, LPARAM lParam) {
         if (message != WM_APP + 1 && message != WM_TIMER)
-            return window_.Default(message, wParam, lParam);
-        KillTimer(window_.Handle(), 1);
-        action_();
+            return window.Default(message, wParam, lParam);
+        KillTimer(window.Handle(), 1);
+        action();
         return LRESULT(0);
     }};
 };
@@ -90,51 +48,55 @@ inline std::string Attempt(const std::function<void()>& call)
 }
 
 // A whois component with the form's stored values (WinsockLoaded True, DefaultPort
-// 43), its events recorded, and a watchdog that cancels any wait after `limit` s.
+// 43) and a watchdog that cancels any wait after `limit` s. Its events go to `log` as
+// "Open, Connect, LineSent:<line>, Progress, Error:<msg>, ...", a run of progress as
+// one "Progress", the values to `progress`; OnError replaces the text with
+// `replaceError` when that is set.
 struct Session {
     explicit Session(const std::string& server, std::int32_t timeOut = 10, int limit = 20)
     {
-        whois.ApplyStoredProperties({{"WinsockLoaded", "True"}, {"DefaultPort", "43"}});
-        whois.SetServer(server);
-        whois.SetTimeOut(timeOut);
-        log.Attach(whois);
+        whois.ApplyStoredProperties({{"WinsockLoaded", "True"}, {"DefaultPort", "43"}, {"Server", server},
+                                     {"TimeOut", std::to_string(timeOut)}});
+        using W = zt::TztWhoIs;
+        for (auto [event, name] : {std::pair<zt::NotifyEvent W::*, const char*>{&W::OnOpen, "Open"},
+                                   {&W::OnConnect, "Connect"}, {&W::OnSendingQuery, "SendingQuery"},
+                                   {&W::OnClosing, "Closing"}, {&W::OnClosed, "Closed"}, {&W::OnCancel, "Cancel"}})
+            whois.*event = [this, name](zt::Component*) { Log(name); };
+        whois.OnLineSent = [this](zt::Component*, std::string line) { Log("LineSent:" + line); };
+        whois.OnRecvProgress = [this](zt::Component*, std::int32_t n) { Log("Progress"); progress.push_back(n); };
+        whois.OnError = [this](zt::Component*, std::string& msg) {
+            Log("Error:" + msg);
+            msg = replaceError.empty() ? msg : replaceError;
+        };
         watchdog.After(limit * 1000);
+    }
+    void Log(const std::string& event)
+    {
+        if (event != "Progress" || !log.ends_with("Progress"))
+            log += (log.empty() ? "" : ", ") + event;
     }
 
     // Execute (or the given steps), timed; the failure as Attempt gives it.
     std::string Execute(const std::function<void()>& steps = nullptr)
     {
-        const auto start = std::chrono::steady_clock::now();
+        const DWORD start = GetTickCount();
         std::string outcome = Attempt(steps ? steps : [this] { whois.Execute(); });
-        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        seconds = (GetTickCount() - start) / 1000.0;
         return outcome;
     }
     std::string Response() const { return whois.Response().ToString(); }
     // Nothing left behind: no socket, no running time-out, no pending look-up.
     bool Idle() const
     {
-        return whois.SocketHandle() == INVALID_SOCKET && !whois.TimerRunning() && whois.AsyncHandle() == nullptr;
+        return whois.SocketHandle() == INVALID_SOCKET && !whois.TimerRunning() && !whois.AsyncHandle();
     }
-
-    // Reset, Open and Close: the outcome of Open.
-    std::string Open()
-    {
-        whois.Reset();
-        std::string outcome = Attempt([this] { whois.Open(); });
-        whois.Close();
-        return outcome;
-    }
-    // Cancel from a message posted by OnOpen: it runs in the first pass of the look-up's wait.
-    void CancelAfterOpen() { whois.OnOpen = [this](zt::Component*) { log.events.push_back("Open"); cancel.Post(); }; }
 
     zt::TztWhoIs whois{nullptr};
-    EventLog log;
+    std::string log, replaceError;
+    std::vector<std::int32_t> progress;
     bool fired = false; // the watchdog cancelled
     double seconds = 0;
-    Poster watchdog{[this] {
-        fired = true;
-        whois.Cancel();
-    }};
+    Poster watchdog{[this] { fired = true; whois.Cancel(); }};
     Poster cancel{[this] { whois.Cancel(); }};
 };
 
