@@ -11,6 +11,7 @@ add_executable(native_tests tests/native/domtable_test.cpp tests/native/text_tes
   tests/native/rdaptext_test.cpp tests/native/referral_test.cpp)
 target_link_libraries(native_tests PRIVATE rz_pure GTest::gtest_main)
 target_compile_options(native_tests PRIVATE ${RZ_WARNINGS} ${RZ_SANITIZE})
+target_compile_definitions(native_tests PRIVATE RZ_RDAP_SEEDS="${CMAKE_SOURCE_DIR}/fuzz/rdap-seeds")
 add_test(NAME native_tests COMMAND native_tests)
 
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
