@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <fstream>
 #include <string>
 
 #include "app/domtable.h"
@@ -9,81 +10,46 @@
 
 namespace {
 
-class SelectServerFile : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char dir[MAX_PATH];
-        GetTempPathA(MAX_PATH, dir);
-        path_ = std::string(dir) + "rz_doms_" + std::to_string(GetCurrentProcessId()) + ".dat";
-    }
-    void TearDown() override { DeleteFileA(path_.c_str()); }
-
-    void Write(const std::string& bytes)
-    {
-        HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-    }
-
-    // The message of the input/output error SelectServer raises, or "" for none.
-    std::string FailureOf(const std::string& path)
-    {
+TEST(SelectServerFile, ReadsTheTableAfreshSharesItWithReadersAndClosesItOnEveryPath)
+{
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    const std::string path = std::string(dir) + "rz_doms_" + std::to_string(GetCurrentProcessId()) + ".dat";
+    DeleteFileA(path.c_str());  // one left by an earlier run that failed with the file open
+    auto open = [&](DWORD access, DWORD share) {
+        return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    auto write = [&](const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; };
+    // The query name and the server chosen, or the message of the input/output error.
+    auto select = [&](const std::string& host, const std::string& table = "") -> std::string {
         try {
-            rozoru::SelectServer("example.jp", path);
+            const rozoru::ServerSelection s = rozoru::SelectServer(host, table.empty() ? path : table);
+            return s.QueryName + " | " + s.Header + " | " + s.WhoisServer;
         } catch (const zt::EInOutError& e) {
             return e.Message();
         }
-        return "";
-    }
+    };
+    const std::string japan = "example.jp | Country/Area: Japan.    Whois Server: whois.jprs.jp | whois.jprs.jp";
 
-    std::string path_;
-};
-
-TEST_F(SelectServerFile, ReadsTheTableAfreshAtEveryCall)
-{
-    Write("jp\r\nJapan\r\nwhois.jprs.jp\r\n");
-    rozoru::ServerSelection first = rozoru::SelectServer("  WWW.Example.JP ", path_);
-    EXPECT_EQ(first.QueryName, "www.example.jp");
-    EXPECT_EQ(first.Header, "Country/Area: Japan.    Whois Server: whois.jprs.jp");
-    EXPECT_EQ(first.WhoisServer, "whois.jprs.jp");
-
-    Write("jp\r\nJapan\r\n127.0.0.1:4343\r\n");
-    EXPECT_EQ(rozoru::SelectServer("example.jp", path_).WhoisServer, "127.0.0.1:4343");
-}
-
-TEST_F(SelectServerFile, OpenFailuresCarryTheSystemsCode)
-{
-    EXPECT_EQ(FailureOf(path_), "File not found");
-    EXPECT_EQ(FailureOf("C:\\rz-no-such-dir\\sub\\Doms.dat"), "Invalid filename");
-
-    // Another program holds the table open without sharing it.
-    Write("jp\r\nJapan\r\nwhois.jprs.jp\r\n");
-    HANDLE locked = CreateFileA(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(FailureOf(path_), "I/O error 32");
-    CloseHandle(locked);
-
-    // Other readers may hold it open meanwhile.
-    HANDLE reader = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(FailureOf(path_), "");
-    CloseHandle(reader);
-}
-
-TEST_F(SelectServerFile, ClosesTheTableOnEveryPath)
-{
-    Write("de\r\nGermany\r\nwhois.denic.de\r\njp\r\nJapan\r\nwhois.jprs.jp\r\n");
-    rozoru::SelectServer("example.jp", path_);  // matched
-    rozoru::SelectServer("example.fr", path_);  // read to the end
-    // An exclusive open succeeds only when nothing holds the file any more.
-    HANDLE exclusive = CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
+    // An open fails with the system's code.
+    EXPECT_EQ(select("example.jp"), "File not found");
+    EXPECT_EQ(select("example.jp", "C:\\rz-no-such-dir\\sub\\Doms.dat"), "Invalid filename");
+    write("de\r\nGermany\r\nwhois.denic.de\r\njp\r\nJapan\r\nwhois.jprs.jp\r\n");
+    EXPECT_EQ(select("  WWW.Example.JP "), "www." + japan);
+    EXPECT_EQ(select("example.fr"), "example.fr |  | whois.iana.org");  // read to the end
+    // Closed after a match and after reading to the end: an exclusive open succeeds.
+    HANDLE exclusive = open(GENERIC_READ | GENERIC_WRITE, 0);
     EXPECT_NE(exclusive, INVALID_HANDLE_VALUE);
     CloseHandle(exclusive);
+    // Other readers may hold it open meanwhile, a program that does not share it not.
+    for (DWORD share : {DWORD(FILE_SHARE_READ), DWORD(0)}) {
+        HANDLE other = open(GENERIC_READ, share);
+        EXPECT_EQ(select("example.jp"), share != 0 ? japan : "I/O error 32");
+        CloseHandle(other);
+    }
+    write("jp\r\nJP\r\n127.0.0.1:4343\r\n");
+    EXPECT_EQ(select("example.jp"), "example.jp | Country/Area: JP.    Whois Server: 127.0.0.1:4343 | 127.0.0.1:4343");
+    DeleteFileA(path.c_str());
 }
 
 } // namespace

@@ -9,37 +9,21 @@
 
 #include "ras/ztrasAPI.h"
 
-namespace {
-// <ras.h> defines the record names as macros: take ours first.
-using OurEntryName = zt::ras::RASENTRYNAME;
-using OurConn = zt::ras::RASCONN;
-using OurDialParams = zt::ras::RASDIALPARAMS;
-using OurPppIp = zt::ras::RASPPPIP;
-} // namespace
-
 #include <ras.h>
+// <ras.h> names its records through macros; these names are ours from here on.
+#undef RASENTRYNAME
+#undef RASCONN
+#undef RASDIALPARAMS
+#undef RASPPPIP
 
-namespace {
-constexpr std::size_t Packed(std::size_t end) { return (end + 3) & ~std::size_t(3); }
+#define SAME(record, field) (offsetof(tag##record##A, field) == offsetof(zt::ras::record, field))
+#define ENDS(record, next) (sizeof(zt::ras::record) == ((offsetof(tag##record##A, next) + 3) & ~std::size_t(3)))
 
-static_assert(offsetof(tagRASENTRYNAMEA, szEntryName) == offsetof(OurEntryName, szEntryName));
-static_assert(sizeof(OurEntryName) == Packed(offsetof(tagRASENTRYNAMEA, dwFlags)));
-
-static_assert(offsetof(tagRASCONNA, hrasconn) == offsetof(OurConn, hrasconn));
-static_assert(sizeof(tagRASCONNA::hrasconn) == sizeof(OurConn::hrasconn));
-static_assert(offsetof(tagRASCONNA, szEntryName) == offsetof(OurConn, szEntryName));
-static_assert(offsetof(tagRASCONNA, szDeviceType) == offsetof(OurConn, szDeviceType));
-static_assert(offsetof(tagRASCONNA, szDeviceName) == offsetof(OurConn, szDeviceName));
-static_assert(sizeof(OurConn) == Packed(offsetof(tagRASCONNA, szPhonebook)));
-
-static_assert(offsetof(tagRASDIALPARAMSA, szEntryName) == offsetof(OurDialParams, szEntryName));
-static_assert(offsetof(tagRASDIALPARAMSA, szPhoneNumber) == offsetof(OurDialParams, szPhoneNumber));
-static_assert(offsetof(tagRASDIALPARAMSA, szUserName) == offsetof(OurDialParams, szUserName));
-static_assert(offsetof(tagRASDIALPARAMSA, szPassword) == offsetof(OurDialParams, szPassword));
-static_assert(offsetof(tagRASDIALPARAMSA, szDomain) == offsetof(OurDialParams, szDomain));
-static_assert(sizeof(OurDialParams) == Packed(offsetof(tagRASDIALPARAMSA, dwSubEntry)));
-
-static_assert(offsetof(tagRASPPPIPA, dwError) == offsetof(OurPppIp, dwError));
-static_assert(offsetof(tagRASPPPIPA, szIpAddress) == offsetof(OurPppIp, szIpAddress));
-static_assert(sizeof(OurPppIp) == Packed(offsetof(tagRASPPPIPA, szServerIpAddress)));
-} // namespace
+static_assert(SAME(RASENTRYNAME, szEntryName) && ENDS(RASENTRYNAME, dwFlags));
+static_assert(SAME(RASCONN, hrasconn) && sizeof(tagRASCONNA::hrasconn) == sizeof(zt::ras::RASCONN::hrasconn)
+              && SAME(RASCONN, szEntryName) && SAME(RASCONN, szDeviceType) && SAME(RASCONN, szDeviceName)
+              && ENDS(RASCONN, szPhonebook));
+static_assert(SAME(RASDIALPARAMS, szEntryName) && SAME(RASDIALPARAMS, szPhoneNumber)
+              && SAME(RASDIALPARAMS, szUserName) && SAME(RASDIALPARAMS, szPassword)
+              && SAME(RASDIALPARAMS, szDomain) && ENDS(RASDIALPARAMS, dwSubEntry));
+static_assert(SAME(RASPPPIP, dwError) && SAME(RASPPPIP, szIpAddress) && ENDS(RASPPPIP, szServerIpAddress));
