@@ -4,7 +4,6 @@
 #include "../classes/handle.h"
 #include "../classes/sysutils.h"
 #include "domtable.h"
-#include "lookup.h"
 
 namespace rozoru {
 

@@ -67,4 +67,9 @@ std::string BuildHeader(const std::string& area, const std::string& server);
 // of a failed open or read; the file is closed before the error leaves.
 ServerSelection SelectServer(const std::string& hostText, const std::string& tablePath);
 
+// The RDAP base URL that rdap.dat (records of two lines: domain, base URL; the line
+// rules of Doms.dat) holds for the domain; empty when the file or the entry is
+// missing. Raises the input/output error of a file that cannot be read.
+std::string RdapBaseFor(const std::string& domain, const std::string& tablePath);
+
 } // namespace rozoru

@@ -43,10 +43,6 @@ struct RdapAnswer {
 // of NAME at URL"); other statuses and bodies that cannot be shown raise.
 RdapAnswer RdapLookup(zt::TztRdap& rdap, const std::string& base, const std::string& name);
 
-// The RDAP base URL that rdap.dat holds for the domain; empty when the file or the
-// entry is missing. Raises the input/output error of a file that cannot be read.
-std::string RdapBaseFor(const std::string& domain, const std::string& tablePath);
-
 // "Country/Area: AREA.    RDAP Server: URL"
 std::string RdapHeader(const std::string& area, const std::string& base);
 
