@@ -351,9 +351,8 @@ void TztSocket::RaiseSocketError(std::uint16_t code)
     RaiseSocketErrorText(TextForCode(code));
 }
 
-void TztSocket::RaiseCallFailed(const char* call)
+void TztSocket::RaiseCallFailed(const char* call, int code)
 {
-    const int code = Winsock().WSAGetLastError();
     if (code != 0)
         RaiseSocketError(static_cast<std::uint16_t>(code));
     RaiseSocketErrorText(FormatText(LoadMessage(msgCallFailed), call));
@@ -544,7 +543,7 @@ void TztSocket::CreateSocket()
 {
     socketHandle_ = Winsock().socket(AF_INET, SOCK_STREAM, 0);
     if (socketHandle_ == INVALID_SOCKET)
-        RaiseCallFailed("socket");
+        RaiseCallFailed("socket", Winsock().WSAGetLastError());
 }
 
 void TztSocket::Connect()
@@ -559,14 +558,15 @@ void TztSocket::Connect()
 
     if (Winsock().WSAAsyncSelect(socketHandle_, windowHandle_, WM_SOCKETEVENT, kSelectedEvents)
         == SOCKET_ERROR)
-        RaiseCallFailed("WSAAsyncSelect");
+        RaiseCallFailed("WSAAsyncSelect", Winsock().WSAGetLastError());
 
     StartTimeOut();
     if (Winsock().connect(socketHandle_, reinterpret_cast<const sockaddr*>(&address),
                           sizeof address)
         == SOCKET_ERROR) {
-        if (Winsock().WSAGetLastError() != WSAEWOULDBLOCK)
-            RaiseCallFailed("connect");
+        const int code = Winsock().WSAGetLastError();
+        if (code != WSAEWOULDBLOCK)
+            RaiseCallFailed("connect", code);
     } else {
         // Connected at once.
         connected_ = true;
@@ -601,10 +601,11 @@ void TztSocket::SendLine(const std::string& text)
         writable_ = false;
         const int sent = Winsock().send(socketHandle_, data.data() + next, size - next, sendFlags_);
         if (sent == SOCKET_ERROR) {
-            if (Winsock().WSAGetLastError() == WSAEWOULDBLOCK)
+            const int code = Winsock().WSAGetLastError();
+            if (code == WSAEWOULDBLOCK)
                 blocked = true;
             else if (!canceled_)
-                RaiseCallFailed("send");
+                RaiseCallFailed("send", code);
         } else {
             next += sent;
         }
@@ -664,10 +665,11 @@ void TztSocket::ReceiveToStream(MemoryStream& stream)
             readable_ = false;
             received = Winsock().recv(socketHandle_, buffer, kReceiveSize, 0);
             if (received == SOCKET_ERROR) {
-                if (Winsock().WSAGetLastError() == WSAEWOULDBLOCK)
+                const int code = Winsock().WSAGetLastError();
+                if (code == WSAEWOULDBLOCK)
                     idle = true;
                 else if (!canceled_)
-                    RaiseCallFailed("recv");
+                    RaiseCallFailed("recv", code);
                 break;
             }
             if (total + static_cast<std::uint64_t>(received) > ReceiveLimit) {

@@ -142,9 +142,9 @@ protected:
     [[noreturn]] void RaiseCanceled();
     // RaiseSocketError for a failure that has no number of its own.
     [[noreturn]] void RaiseSocketErrorText(std::string text);
-    // A call failed: RaiseSocketError with WSAGetLastError, or, when that is 0,
-    // "Windows Sockets call %s failed" with the call's name.
-    [[noreturn]] void RaiseCallFailed(const char* call);
+    // A call failed with the code WSAGetLastError gave: RaiseSocketError with it,
+    // or, when it is 0, "Windows Sockets call %s failed" with the call's name.
+    [[noreturn]] void RaiseCallFailed(const char* call, int code);
 
     void DoOpen();
     void DoConnect();
