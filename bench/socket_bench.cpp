@@ -56,13 +56,7 @@ std::unique_ptr<zt::TztWhoIs> MakeWhois(const std::string& server, int timeOut)
     return whois;
 }
 
-rztest::ServerOptions HugeAnswer()
-{
-    rztest::ServerOptions options;
-    options.script = rztest::Script::Huge;
-    options.hugeSize = kAnswer;
-    return options;
-}
+rztest::ServerOptions HugeAnswer() { return {.answer = rztest::GeneratedBytes(0, kAnswer)}; }
 
 // The baseline: connect, send the line, blocking recv of 8 KiB until the close;
 // with a stream, what comes is also appended to it, as the component does.
@@ -167,9 +161,7 @@ int Throughput(int rounds)
 
 int Cpu()
 {
-    rztest::ServerOptions options;
-    options.script = rztest::Script::Silent;
-    rztest::TestServer server(options);
+    rztest::TestServer server(rztest::Script::Silent);
     auto whois = MakeWhois(server.Address(), 10);
     const double cpuBefore = ProcessCpuSeconds();
     const double start = Seconds();

@@ -58,7 +58,7 @@ TEST_F(Counted, SlowTrickleAndAModalLoopAreNoTimeOutAndTheReceiveDoesNotPoll)
     // nothing, and data waiting to be read counts as activity. Messages of other
     // windows are dispatched inside the wait. A polling receive would call recv
     // thousands of times; one that sleeps until the next notice, a few times a piece.
-    TestServer server({.script = Script::Trickle, .answer = std::string(480, 't')});
+    TestServer server({.answer = std::string(480, 't'), .pieceSize = 16, .pieceDelayMs = 150});
     Session s(server.Address(), 1, 30);
     int handled = 0;
     Poster other([&] { ++handled; });

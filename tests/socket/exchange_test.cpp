@@ -23,10 +23,10 @@ TEST(Exchange, EachExecuteRunsOneWholeExchangeAndKeepsTheAnswerByteForByte)
     const std::string tooLong = "ESocketError: Answer too long (more than 16 MiB); the first 16 MiB are kept";
     struct { ServerOptions options; std::size_t size; std::string query, replacement = {}, outcome = {}; } cases[] = {
         {{.answer = zeros}, zeros.size(), "example.test"},
-        {{.script = Script::Chunks, .answer = GeneratedBytes(7, 300)}, 300, ""},
-        {{.script = Script::CloseSilently, .answer = ""}, 0, "first.test", "changed.test"},
-        {{.script = Script::Huge, .hugeSize = limit}, limit, "\xE9t\xE9.test"},
-        {{.script = Script::Huge, .hugeSize = limit + 1}, limit, "q", "", tooLong},
+        {{.answer = GeneratedBytes(7, 300), .pieceSize = 1, .pieceDelayMs = 2}, 300, ""},
+        {{.answer = ""}, 0, "first.test", "changed.test"},
+        {{.answer = GeneratedBytes(0, limit)}, limit, "\xE9t\xE9.test"},
+        {{.answer = GeneratedBytes(0, limit + 1)}, limit, "q", "", tooLong},
     };
     Session s("", 2, 120);
     for (const auto& c : cases) {
@@ -46,7 +46,7 @@ TEST(Exchange, EachExecuteRunsOneWholeExchangeAndKeepsTheAnswerByteForByte)
         EXPECT_TRUE(s.Idle());
         ASSERT_EQ(s.whois.Response().Size(), c.size);
         EXPECT_EQ(s.whois.Response().Position(), 0u);
-        EXPECT_TRUE(s.Response() == (c.options.script == Script::Huge ? GeneratedBytes(0, c.size) : c.options.answer));
+        EXPECT_TRUE(s.Response() == c.options.answer.substr(0, c.size));
         ASSERT_TRUE(server.WaitFinished(1, 5000));
         EXPECT_EQ(server.LastReceived(), sent + "\r\n");
         if (!c.outcome.empty())
@@ -69,13 +69,13 @@ TEST(Exchange, TimeOutsAndCancelKeepTheBytesSoFar)
     const std::string canceled = "Cancel, Closing, Closed, Error:Operation has been canceled";
     struct { ServerOptions options; std::int32_t timeOut; std::string end; double least, most; } cases[] = {
         {{.script = Script::Silent}, 1, timedOut, 0.8, 4},
-        {{.script = Script::StallAfterPart, .answer = GeneratedBytes(0, 3001), .partSize = 3000}, 1, timedOut, 0.8, 4},
+        {{.script = Script::Silent, .answer = GeneratedBytes(0, 3001), .partSize = 3000}, 1, timedOut, 0.8, 4},
         // TimeOut 0 never times out: only the watchdog's Cancel, after 3 s, ends the wait.
         {{.script = Script::Silent}, 0, canceled, 2.5, 5},
         // Cancel from OnRecvProgress once 100000 bytes have come: nothing is received after
         // it. Before, a notice of the close (Windows may give it while data still waits)
         // must not end the reading.
-        {{.script = Script::Huge, .hugeSize = 8u << 20}, 10, canceled, 0, 3},
+        {{.answer = GeneratedBytes(0, 8u << 20)}, 10, canceled, 0, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -86,7 +86,7 @@ TEST(Exchange, TimeOutsAndCancelKeepTheBytesSoFar)
             recorder(sender, progress);
             if (progress >= 100000)
                 s.whois.Cancel();
-            else if (progress > 0 && c.options.script == Script::Huge)
+            else if (progress > 0 && c.options.script == Script::Answer)
                 PostMessageA(s.whois.WindowHandle(), zt::WM_SOCKETEVENT, 0, FD_CLOSE);
         };
         zt::MemoryStream stream;

@@ -20,33 +20,23 @@
 
 namespace rztest {
 
+// Each script first reads the query line (for HTTP, the request line; the rest of the
+// head is recorded all the same).
 enum class Script {
-    Answer,         // reads the query line, sends the answer (or what respond returns), closes
-    Chunks,         // the same, the answer one byte per segment
-    Trickle,        // the same, the answer in small pieces with pauses between them
-    Huge,           // the same, a generated answer of HugeSize bytes
-    CloseSilently,  // reads the query line, closes without sending anything
-    ResetAfterPart, // sends the first PartSize bytes of the answer, then resets
-    Silent,         // reads the query line, never sends, keeps the connection open
-    StallAfterPart, // sends the first PartSize bytes, then keeps the connection open
+    Answer,         // sends the answer (or what respond returns), closes
+    Silent,         // sends the first partSize bytes of it (none by default), keeps the connection open
+    ResetAfterPart, // sends the first partSize bytes, then resets the connection
     Refuse,         // nothing listens: a connection to Port() is refused
-    Http,           // reads a request's head, sends what respond returns, closes
 };
-
 
 struct ServerOptions {
     Script script = Script::Answer;
     std::string answer = "No match for the query.\r\n";
-    std::size_t hugeSize = 100u << 20;
-    std::size_t partSize = 0;     // ResetAfterPart, StallAfterPart
-    int chunkDelayMs = 2;         // Chunks: pause after each byte
-    std::size_t trickleSize = 16; // Trickle: bytes per piece
-    int trickleDelayMs = 150;     // Trickle: pause after each piece
-    int resetDelayMs = 300;       // ResetAfterPart: pause between the part and the reset
-    int holdMs = 30000;           // Silent, StallAfterPart: longest hold of a connection
-    int lineWaitMs = 5000;        // longest wait for the client's query line
-    int drainMs = 5000;           // longest wait for the client to close after the answer
-    std::function<std::string(const std::string& request)> respond = nullptr; // Answer, Http
+    std::size_t partSize = 0;  // Silent, ResetAfterPart
+    std::size_t pieceSize = 0; // Answer: when not 0, sent in pieces of this size...
+    int pieceDelayMs = 0;      // ...with this pause after each
+    int resetDelayMs = 300;    // ResetAfterPart: pause between the part and the reset
+    std::function<std::string(const std::string& request)> respond = nullptr;
 };
 
 // An HTTP/1.1 answer that closes the connection, with the given status line's code
@@ -55,30 +45,31 @@ struct ServerOptions {
 std::string HttpAnswer(const std::string& status, const std::string& body,
                        const std::string& headers = "", long long length = -1);
 
-// The bytes of the generated answer: byte i of it, and a run of it.
-char GeneratedByte(std::size_t index);
+// A run of a long pseudo-random text whose period is a prime, so that a lost, doubled
+// or misplaced block of any power-of-two size shows.
 std::string GeneratedBytes(std::size_t offset, std::size_t count);
 
 class TestServer {
 public:
     explicit TestServer(const ServerOptions& options);
-    explicit TestServer(Script script, std::string answer = "No match for the query.\r\n");
+    explicit TestServer(Script script, std::string answer = "No match for the query.\r\n")
+        : TestServer(ServerOptions{.script = script, .answer = std::move(answer)}) {}
     ~TestServer();
     TestServer(const TestServer&) = delete;
     TestServer& operator=(const TestServer&) = delete;
 
     std::uint16_t Port() const noexcept { return port_; }
     // "127.0.0.1:PORT"
-    std::string Address() const;
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+    const std::string& Answer() const noexcept { return options_.answer; }
 
-    // Connections whose script has ended.
-    int Finished() const;
+    // What the client sent on each connection whose script has ended, in order; the
+    // number of them; the last one (empty when none has ended).
+    std::vector<std::string> Received() const;
+    int Finished() const { return static_cast<int>(Received().size()); }
+    std::string LastReceived() const { return Finished() ? Received().back() : std::string(); }
     // Waits at most the given time until `count` connections have ended.
     bool WaitFinished(int count, int milliseconds) const;
-    // What the client sent on each ended connection, in order.
-    std::vector<std::string> Received() const;
-    // What the client sent on the last ended connection; empty when none has ended.
-    std::string LastReceived() const;
 
 private:
     using Socket = std::uintptr_t; // a ws2_32 SOCKET
@@ -86,16 +77,13 @@ private:
 
     void Run();
     void Serve(Socket connection, std::string& received);
-    bool ReadLine(Socket connection, std::string& received, const char* end = "\r\n");
-    void Drain(Socket connection, std::string& received, int milliseconds);
+    void Read(Socket connection, std::string& received, int milliseconds, const char* end = nullptr);
     bool SendAll(Socket connection, const char* data, std::size_t size);
-    bool SendGenerated(Socket connection, std::size_t size);
     bool Pause(int milliseconds);
 
     ServerOptions options_;
     Socket listener_ = kNoSocket;
     std::uint16_t port_ = 0;
-    bool started_ = false;
     std::atomic<bool> stop_{false};
     std::atomic<Socket> active_{kNoSocket};
     std::thread thread_;

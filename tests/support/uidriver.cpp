@@ -20,30 +20,13 @@ bool IsClass(HWND window, const char* className)
     return lstrcmpiA(name, className) == 0;
 }
 
-// The focused control of the window (waiting for the focus to come back, as after a
-// box), or the window itself.
-HWND KeyTarget(HWND window)
-{
-    HWND focus = nullptr;
-    bool inside = WaitUntil(
-        [&] {
-            focus = Focus(window);
-            return focus != nullptr && (focus == window || IsChild(window, focus));
-        },
-        5000);
-    return inside ? focus : window;
-}
-
 } // namespace
 
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds)
 {
-    DWORD start = GetTickCount();
-    while (!done()) {
+    for (const DWORD start = GetTickCount(); !done(); Sleep(20))
         if (GetTickCount() - start >= milliseconds)
             return false;
-        Sleep(20);
-    }
     return true;
 }
 
@@ -60,6 +43,14 @@ std::string FreshCopy(const std::string& program, const std::string& directory)
     std::filesystem::create_directories(directory, error);
     std::string copy = directory + "\\rozoru.exe";
     return CopyFileA(program.c_str(), copy.c_str(), FALSE) ? copy : std::string();
+}
+
+std::string Utf8(const wchar_t* text, int count)
+{
+    std::string bytes(static_cast<std::size_t>(count) * 4, '\0');
+    bytes.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, text, count, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr)));
+    return bytes;
 }
 
 // --- Controls ----------------------------------------------------------------------
@@ -85,17 +76,11 @@ HWND Control(HWND parent, const char* className, int left, int top)
 std::string Text(HWND control)
 {
     DWORD_PTR length = 0, got = 0;
-    if (!Send(control, WM_GETTEXTLENGTH, 0, 0, length))
-        return "<no answer>";
+    const bool answered = Send(control, WM_GETTEXTLENGTH, 0, 0, length);
     std::vector<wchar_t> buffer(length + 16, L'\0');
-    if (!Send(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), got))
+    if (!answered || !Send(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), got))
         return "<no answer>";
-    const int count = static_cast<int>(std::min<std::size_t>(got, buffer.size()));
-    std::string text(static_cast<std::size_t>(count) * 4, '\0');
-    text.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, buffer.data(), count,
-                                                             text.data(), static_cast<int>(text.size()),
-                                                             nullptr, nullptr)));
-    return text;
+    return Utf8(buffer.data(), static_cast<int>(std::min<std::size_t>(got, buffer.size())));
 }
 
 bool SetText(HWND control, const std::string& text)
@@ -113,27 +98,28 @@ HWND Focus(HWND window)
 {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
-    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus
-                                                                              : nullptr;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 bool PressKey(HWND window, WORD key, bool alt)
 {
-    HWND target = KeyTarget(window);
+    // To the focused control (waiting for the focus to come back, as after a box), or
+    // the window itself.
+    HWND target = nullptr;
+    if (!WaitUntil([&] { return (target = Focus(window)) == window || IsChild(window, target); }, 5000))
+        target = window;
     LPARAM down = 1 | (static_cast<LPARAM>(MapVirtualKeyA(key, 0)) << 16);
     // With Alt, the character message alone: the loop's dialog-key handling takes it
     // as the access key. Bit 29 says that Alt is down.
     if (alt)
         return PostMessageA(target, WM_SYSCHAR, key - 'A' + 'a', down | (1L << 29)) != FALSE;
-    return PostMessageA(target, WM_KEYDOWN, key, down)
-           && PostMessageA(target, WM_KEYUP, key, down | (1L << 30) | (1L << 31));
+    return PostMessageA(target, WM_KEYDOWN, key, down) && PostMessageA(target, WM_KEYUP, key, down | (3L << 30));
 }
 
 bool PressOk(const MessageBoxInfo& box, DWORD milliseconds)
 {
     PostMessageA(GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
-    return WaitUntil([&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); },
-                     milliseconds);
+    return WaitUntil([&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); }, milliseconds);
 }
 
 // --- The program -------------------------------------------------------------------
@@ -173,8 +159,7 @@ void UiProgram::Kill()
 
 HWND UiProgram::TopWindow(const std::function<bool(HWND)>& match) const
 {
-    for (HWND window = GetWindow(GetDesktopWindow(), GW_CHILD); window && id_;
-         window = GetWindow(window, GW_HWNDNEXT)) {
+    for (HWND window = GetWindow(GetDesktopWindow(), GW_CHILD); window && id_; window = GetWindow(window, GW_HWNDNEXT)) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         if (owner == id_ && IsWindowVisible(window) && match(window))
@@ -186,21 +171,19 @@ HWND UiProgram::TopWindow(const std::function<bool(HWND)>& match) const
 HWND UiProgram::WaitForWindow(const std::string& caption, DWORD milliseconds) const
 {
     HWND found = nullptr;
-    WaitUntil([&] { return (found = TopWindow([&](HWND w) { return Text(w) == caption; })); },
-              milliseconds);
+    WaitUntil([&] { return (found = TopWindow([&](HWND w) { return Text(w) == caption; })); }, milliseconds);
     return found;
 }
 
 bool UiProgram::WaitForMessageBox(MessageBoxInfo& box, DWORD milliseconds) const
 {
-    auto find = [&] {
+    return WaitUntil([&] {
         HWND window = TopWindow([](HWND w) { return IsClass(w, "#32770"); });
         if (window == nullptr)
             return false;
         box = MessageBoxInfo{window, Text(window), "", false, {}};
         // Its visible buttons and texts; an icon control is there even without a picture.
-        for (HWND child = GetWindow(window, GW_CHILD); child;
-             child = GetWindow(child, GW_HWNDNEXT)) {
+        for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             DWORD_PTR icon = 0;
             if (!IsWindowVisible(child))
                 continue;
@@ -214,8 +197,7 @@ bool UiProgram::WaitForMessageBox(MessageBoxInfo& box, DWORD milliseconds) const
                 box.hasIcon = box.hasIcon || icon != 0;
         }
         return true;
-    };
-    return WaitUntil(find, milliseconds);
+    }, milliseconds);
 }
 
 } // namespace rztest

@@ -20,6 +20,8 @@ std::string WindowsPath(std::string path);
 // Makes the folder afresh (what was there goes) with a copy of the program in it;
 // returns the copy's path, or an empty text on failure.
 std::string FreshCopy(const std::string& program, const std::string& directory);
+// UTF-16 characters as UTF-8.
+std::string Utf8(const wchar_t* text, int count);
 
 // The child of `parent` of this class whose top-left corner lies at (left, top) of
 // the parent's client area, and a control's rectangle there.
