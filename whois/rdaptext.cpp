@@ -14,14 +14,15 @@ namespace {
 
 using Json = nlohmann::json;
 
-// The contacts shown, in the order they are shown. `names` are the words a
-// redaction entry may use for the role.
-struct Role {
-    const char* role;
+// A contact role or field as the answer names it (`key`: the role, or the vCard
+// property), its label in the text, and the words a redaction entry may use for it.
+struct Term {
+    const char* key;
     const char* label;
     std::vector<std::string> names;
 };
-const Role kRoles[] = {
+// The contacts shown, in the order they are shown.
+const Term kRoles[] = {
     {"registrar", "Registrar", {"registrar"}},
     {"registrant", "Registrant", {"registrant"}},
     {"administrative", "Admin", {"admin", "administrative"}},
@@ -30,14 +31,8 @@ const Role kRoles[] = {
 };
 constexpr std::size_t kRoleCount = std::size(kRoles);
 
-// The contact fields shown, with their vCard property and the words a redaction
-// entry may use for them.
-struct Field {
-    const char* property;
-    const char* label;
-    std::vector<std::string> names;
-};
-const Field kFields[] = {
+// The contact fields shown.
+const Term kFields[] = {
     {"fn", "Name", {"name"}},
     {"org", "Organization", {"organization", "organisation"}},
     {"email", "Email", {"email", "e-mail"}},
@@ -130,7 +125,7 @@ std::optional<std::string> VCardValue(const Json& entity, std::size_t field)
         return std::nullopt;
     for (const Json& property : (*card)[1]) {
         if (!property.is_array() || property.size() < 4 || !property[0].is_string()
-            || LowerAscii(property[0].get<std::string>()) != kFields[field].property)
+            || LowerAscii(property[0].get<std::string>()) != kFields[field].key)
             continue;
         if (field == kPhone && IsFax(property[1]))
             continue;
@@ -194,7 +189,7 @@ void CollectContacts(const Json& entities, std::vector<const Json*> (&byRole)[kR
             continue;
         const Json& roles = Array(entity, "roles");
         for (std::size_t role = 0; role < kRoleCount; ++role)
-            if (HasString(roles, kRoles[role].role))
+            if (HasString(roles, kRoles[role].key))
                 byRole[role].push_back(&entity);
         CollectContacts(Array(entity, "entities"), byRole);
     }
