@@ -89,11 +89,14 @@ bool FallsBackToRdap(std::exception_ptr error)
         return true;
     } catch (const zt::ESocketError& e) {
         // Not found, refused, unreachable, timed out, an address that does not resolve.
-        for (std::uint16_t code : {11001, 11002, 11003, 11004, 10061, 10051, 10065, 10060,
-                                   static_cast<int>(zt::msgResolveError)})
-            if (e.Message() == zt::TextForCode(code))
-                return true;
-        return false;
+        switch (e.Code()) {
+        case 11001: case 11002: case 11003: case 11004:
+        case 10061: case 10051: case 10065: case 10060:
+        case zt::msgResolveError:
+            return true;
+        default:
+            return false;
+        }
     } catch (...) {
         return false;
     }

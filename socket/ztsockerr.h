@@ -34,8 +34,15 @@ std::string TextForCode(std::uint16_t code);
 
 class ESocketError : public Exception {
 public:
-    explicit ESocketError(const std::string& message) : Exception(message) {}
+    explicit ESocketError(const std::string& message, std::uint16_t code = 0)
+        : Exception(message), code_(code) {}
+    // The Windows Sockets error code or message id behind the failure; 0 for one
+    // that has no number of its own.
+    std::uint16_t Code() const noexcept { return code_; }
     ZT_CLASS_NAME(ESocketError)
+
+private:
+    std::uint16_t code_;
 };
 
 class ETimedOutError : public Exception {

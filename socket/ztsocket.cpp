@@ -348,7 +348,7 @@ void TztSocket::RaiseSocketError(std::uint16_t code)
 {
     if (code == 0)
         return;
-    RaiseSocketErrorText(TextForCode(code));
+    RaiseSocketErrorText(TextForCode(code), code);
 }
 
 void TztSocket::RaiseCallFailed(const char* call, int code)
@@ -358,11 +358,11 @@ void TztSocket::RaiseCallFailed(const char* call, int code)
     RaiseSocketErrorText(FormatText(LoadMessage(msgCallFailed), call));
 }
 
-void TztSocket::RaiseSocketErrorText(std::string text)
+void TztSocket::RaiseSocketErrorText(std::string text, std::uint16_t code)
 {
     StopTimeOut();
     Fire(OnError, this, text);
-    throw ESocketError(text);
+    throw ESocketError(text, code);
 }
 
 void TztSocket::RaiseTimedOut()

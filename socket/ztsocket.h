@@ -140,8 +140,9 @@ protected:
     void RaiseSocketError(std::uint16_t code);
     [[noreturn]] void RaiseTimedOut();
     [[noreturn]] void RaiseCanceled();
-    // RaiseSocketError for a failure that has no number of its own.
-    [[noreturn]] void RaiseSocketErrorText(std::string text);
+    // RaiseSocketError with a text of its own; the exception keeps `code` (0 for a
+    // failure that has no number).
+    [[noreturn]] void RaiseSocketErrorText(std::string text, std::uint16_t code = 0);
     // A call failed with the code WSAGetLastError gave: RaiseSocketError with it,
     // or, when it is 0, "Windows Sockets call %s failed" with the call's name.
     [[noreturn]] void RaiseCallFailed(const char* call, int code);

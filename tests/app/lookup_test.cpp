@@ -108,10 +108,10 @@ TEST(Rdap, FallbackIsForMissingUnreachableOrSilentServersOnly)
 {
     auto falls = [](auto error) { return rozoru::FallsBackToRdap(std::make_exception_ptr(error)); };
     EXPECT_TRUE(falls(zt::ETimedOutError()));
-    for (int code : {11001, 10061, 10065, 57004})
-        EXPECT_TRUE(falls(zt::ESocketError(zt::TextForCode(static_cast<std::uint16_t>(code))))) << code;
+    for (std::uint16_t code : {11001, 10061, 10065, 57004})
+        EXPECT_TRUE(falls(zt::ESocketError(zt::TextForCode(code), code))) << code;
     EXPECT_FALSE(falls(zt::ECanceledError()));
-    EXPECT_FALSE(falls(zt::ESocketError(zt::TextForCode(10054))));
+    EXPECT_FALSE(falls(zt::ESocketError(zt::TextForCode(10054), 10054)));
 }
 
 } // namespace
