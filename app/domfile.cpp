@@ -3,6 +3,7 @@
 
 #include "../classes/handle.h"
 #include "../classes/sysutils.h"
+#include "../classes/winfile.h"
 #include "domtable.h"
 
 namespace rozoru {
@@ -45,8 +46,7 @@ ServerSelection SelectServer(const std::string& hostText, const std::string& tab
 std::string RdapBaseFor(const std::string& domain, const std::string& tablePath)
 {
     // No rdap.dat beside the program: no RDAP, quietly.
-    const DWORD attributes = GetFileAttributesA(tablePath.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    if (!zt::FileExists(tablePath))
         return {};
     TableFile table(tablePath);
     std::vector<std::string> record;

@@ -150,12 +150,6 @@ bool IsAscii(const std::string& text)
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-bool FileExists(const std::string& path)
-{
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 } // namespace
 
 // Fonts, the logo and the rich-text library, for the life of the window; fonts and
@@ -589,25 +583,8 @@ bool TForm1::RunQuery(const std::function<void()>& query)
 
 void TForm1::SaveFile(const std::string& name, const std::string& bytes)
 {
-    const std::string target = AppDir + name;
-    const std::string temporary = target + ".tmp";
-
-    zt::OwnedFile file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        throw zt::EFCreateError(name);
-    bool written = zt::WriteAll(file.get(), bytes.data(), bytes.size()) == 0 && FlushFileBuffers(file.get());
-    bool closed = file.Close();
-    if (!written || !closed) {
-        DeleteFileA(temporary.c_str());
-        throw zt::EWriteError();
-    }
     // Only a complete answer replaces the previous one.
-    if (!MoveFileExA(temporary.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileA(temporary.c_str());
-        throw zt::EFCreateError(name);
-    }
+    zt::WriteReplacing(zt::Widen(AppDir + name, CP_ACP), bytes, name);
 }
 
 // --- The results box's menu -------------------------------------------------------
@@ -627,7 +604,7 @@ void TForm1::ResultsMenu(POINT at)
                 L"&Copy\tCtrl+C");
     AppendMenuW(menu.get(), MF_STRING, idSelectAll, L"Select &All\tCtrl+A");
     AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu.get(), MF_STRING | (FileExists(AppDir + kResultsFile) ? 0 : MF_GRAYED),
+    AppendMenuW(menu.get(), MF_STRING | (zt::FileExists(AppDir + kResultsFile) ? 0 : MF_GRAYED),
                 idSaveAs, L"&Save As...");
     // The choice comes back as a command to the window.
     TrackPopupMenu(menu.get(), TPM_RIGHTBUTTON, at.x, at.y, 0, handle_, nullptr);
@@ -648,13 +625,7 @@ void TForm1::SaveResultsAs()
     if (!GetSaveFileNameW(&dialog))
         return;
     // The answer's bytes, exactly as Results.Log holds them.
-    const std::string bytes = ReadAsString(AppDir + kResultsFile);
-    zt::OwnedFile target(CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!target)
-        throw zt::EFCreateError(zt::Utf8(file));
-    if (zt::WriteAll(target.get(), bytes.data(), bytes.size()) != 0 || !target.Close())
-        throw zt::EWriteError();
+    zt::WriteReplacing(file, ReadAsString(AppDir + kResultsFile), zt::Utf8(file));
 }
 
 // --- Messages --------------------------------------------------------------------

@@ -32,6 +32,31 @@ DWORD WriteAll(HANDLE file, const char* data, std::size_t size) noexcept
     return 0;
 }
 
+bool FileExists(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+void WriteReplacing(const std::wstring& path, const std::string& bytes, const std::string& shownName)
+{
+    const std::wstring temporary = path + L".tmp";
+    OwnedFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        throw EFCreateError(shownName);
+    bool written = WriteAll(file.get(), bytes.data(), bytes.size()) == 0 && FlushFileBuffers(file.get());
+    bool closed = file.Close();
+    if (!written || !closed) {
+        DeleteFileW(temporary.c_str());
+        throw EWriteError();
+    }
+    if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temporary.c_str());
+        throw EFCreateError(shownName);
+    }
+}
+
 void MemoryStream::SaveToFile(const std::string& fileName) const
 {
     OwnedFile file(CreateForWriting(fileName));
