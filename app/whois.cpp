@@ -338,18 +338,8 @@ void TForm1::Layout(UINT dpi, const RECT* suggested)
 {
     dpi_ = dpi;
     resources_->ForDpi(dpi);
-    for (const Place& place : kLayout) {
-        HWND control = this->*place.control;
-        SendMessageW(control, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(control == btnHelp ? resources_->helpFont.get()
-                                                                 : resources_->font.get()),
-                     TRUE);
-        SetWindowPos(control, nullptr, Scale(place.left, dpi), Scale(place.top, dpi),
-                     Scale(place.width, dpi), Scale(place.height, dpi),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        if (place.sizeToText)
-            SizeToText(control);
-    }
+    for (const Place& place : kLayout)
+        PlaceControl(this->*place.control);
     InvalidateRect(Image1, nullptr, TRUE);
 
     // The window around a client area of the scaled size: where the system suggests
@@ -369,6 +359,22 @@ void TForm1::Layout(UINT dpi, const RECT* suggested)
     const int left = suggested ? suggested->left : area.left + (area.right - area.left - width) / 2;
     const int top = suggested ? suggested->top : area.top + (area.bottom - area.top - height) / 2;
     SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm1::PlaceControl(HWND control)
+{
+    for (const Place& place : kLayout) {
+        if (this->*place.control != control)
+            continue;
+        SendMessageW(control, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(control == btnHelp ? resources_->helpFont.get()
+                                                                 : resources_->font.get()),
+                     TRUE);
+        SetWindowPos(control, nullptr, Scale(place.left, dpi_), Scale(place.top, dpi_),
+                     Scale(place.width, dpi_), Scale(place.height, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
+        if (place.sizeToText)
+            SizeToText(control);
+    }
 }
 
 void TForm1::SizeToText(HWND control)
@@ -408,11 +414,7 @@ void TForm1::ClearResults()
     HWND old = redResults;
     CreateResultsBox();
     SetWindowPos(redResults, btnGo, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SendMessageW(redResults, WM_SETFONT, reinterpret_cast<WPARAM>(resources_->font.get()), FALSE);
-    const Place& place = *std::find_if(std::begin(kLayout), std::end(kLayout),
-                                       [](const Place& p) { return p.control == &TForm1::redResults; });
-    SetWindowPos(redResults, nullptr, Scale(place.left, dpi_), Scale(place.top, dpi_),
-                 Scale(place.width, dpi_), Scale(place.height, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceControl(redResults);
     if (lastFocus_ == old)
         lastFocus_ = redResults;
     if (focused)

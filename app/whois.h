@@ -114,6 +114,8 @@ private:
     // and the logo of that size, and sizes the window to fit (at `suggested`, or
     // centred on its monitor).
     void Layout(UINT dpi, const RECT* suggested = nullptr);
+    // Puts a control where the layout table says, at the window's DPI, in its font.
+    void PlaceControl(HWND control);
     void SizeToText(HWND control);
     // Empties the results box; a box holding a long answer is replaced instead.
     void ClearResults();
