@@ -45,6 +45,16 @@ void AppendSection(std::string& text, const std::string& line, const std::string
     text += "\r\n" + line + "\r\n\r\n" + answer;
 }
 
+// A referral that failed: the lookup goes on without it, but a cancellation ends the
+// whole lookup. Called from inside a catch block.
+void AppendFailure(std::string& text, const std::string& server)
+{
+    const std::exception_ptr error = std::current_exception();
+    if (IsCancel(error))
+        std::rethrow_exception(error);
+    AppendSection(text, "--- Referral: " + server + " did not answer: " + MessageOf(error) + " ---");
+}
+
 std::string HostOf(const std::string& server) { return zt::LowerAscii(server.substr(0, server.find(':'))); }
 
 } // namespace
@@ -68,10 +78,7 @@ std::string WhoisWithReferrals(zt::TztWhoIs& whois, const std::string& server,
         try {
             whois.Execute();
         } catch (...) {
-            if (IsCancel(std::current_exception()))
-                throw;
-            AppendSection(text, "--- Referral: " + next + " did not answer: "
-                                    + MessageOf(std::current_exception()) + " ---");
+            AppendFailure(text, next);
             break;
         }
         answer = whois.Response().ToString();
@@ -140,10 +147,7 @@ RdapAnswer RdapLookup(zt::TztRdap& rdap, const std::string& base, const std::str
                 throw zt::Exception("No record of " + name);
             AppendSection(answer.text, "--- Referral: " + first.relatedUrl + " ---", related.text);
         } catch (...) {
-            if (IsCancel(std::current_exception()))
-                throw;
-            AppendSection(answer.text, "--- Referral: " + first.relatedUrl + " did not answer: "
-                                           + MessageOf(std::current_exception()) + " ---");
+            AppendFailure(answer.text, first.relatedUrl);
         }
     }
     return answer;
