@@ -10,6 +10,7 @@
 
 #include "../classes/component.h"
 #include "../classes/sysutils.h"
+#include "rdaptext.h"
 
 namespace zt {
 
@@ -31,7 +32,7 @@ public:
     // Seconds of silence a request may last; 0 or less waits endlessly.
     std::int32_t TimeOut = 60;
     // Most bytes of a body; past it the reading stops and BodyTooLarge is set.
-    std::size_t MaxBody = std::size_t(16) << 20;
+    std::size_t MaxBody = rdap::kMaxBody;
 
     // GET with "Accept: application/rdap+json", redirects followed. Returns once the
     // whole answer is in, whatever its status; raises ETimedOutError, ECanceledError
